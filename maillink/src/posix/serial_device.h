@@ -1,0 +1,29 @@
+// Naming and exclusive opening of serial devices on POSIX systems, shared by the Maillink
+// library and by the program's port probe, so that both see the same COM ports.
+//
+// COM<n> (1 to 9) resolves to a device path: an entry named COM<n> (normally a symlink) in the
+// port directory wins; the directory is $MAILLINK_DEVICE_DIR when set, else the per-user
+// directory ${XDG_CONFIG_HOME:-$HOME/.config}/maillink/ports. When MAILLINK_DEVICE_DIR is set,
+// only its entries count. Otherwise numbers without an entry are given to the serial devices
+// present, in a documented order (see serial_device.cpp and the README).
+#pragma once
+
+#include <cstddef>
+
+namespace maillink::posix {
+
+// Writes the device path for COM<n> into out (size bytes, terminated). false when n is outside
+// 1..9, when nothing stands for that number, or the path does not fit.
+bool ComPortDevicePath(unsigned n, char *out, std::size_t size);
+
+// Opens path for exclusive reading and writing: O_RDWR|O_NOCTTY|O_NONBLOCK|O_CLOEXEC, then
+// flock(LOCK_EX|LOCK_NB), then TIOCEXCL (ENOTTY/EINVAL tolerated). Returns the descriptor, or -1
+// with errno set (EBUSY/EWOULDBLOCK when another process holds the device). No line settings
+// are changed.
+int OpenExclusive(const char *path);
+
+// Clears TIOCEXCL (so that the next open is not refused while another descriptor keeps the tty
+// alive) and closes.
+void CloseExclusive(int fd);
+
+}  // namespace maillink::posix
