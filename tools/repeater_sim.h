@@ -24,13 +24,14 @@ constexpr std::size_t kConfigSize = 256;  // the program uses the first 80 bytes
 
 enum class Fault {
     None,
-    NoEcho,           // the frame's bytes are not echoed (nor answered)
+    NoEcho,           // the frame's bytes, from its preamble on, are not echoed (nor answered)
     CorruptEcho,      // one echo byte (the value'th byte of the frame, 0-based) comes back changed
     Silence,          // echo, but no acknowledge and no reply
     BadChecksum,      // the reply's checksum byte is wrong
     ReplyLength,      // the reply's length byte is `value`, and value + 5 bytes are sent
     WrongDeviceType,  // identification byte 18 reads as `value` (default 0x62) instead of its own
-    HangUp,           // the line goes dead when the mail arrives (the pseudo-terminal is closed)
+    HangUp,           // the line goes dead as the mail's last byte arrives, before its echo
+                      // (the pseudo-terminal is closed, as by HangUp())
 };
 
 struct FaultPlan {
@@ -75,6 +76,9 @@ public:
     void SetConfig(const std::vector<uint8_t> &config);
 
     void SetFault(FaultPlan plan);  // also restarts the mail count
+    // Adds one more plan beside those already set (several faults may hit the same mail); the
+    // mail count goes on.
+    void AddFault(FaultPlan plan);
 
     // Everything the host sent since Start() or ClearReceived(), in order.
     std::vector<uint8_t> Received() const;
@@ -84,12 +88,17 @@ public:
 
     // Replaces the device's answer to every complete frame (after its echo) by the bytes that the
     // function returns, given the frame's bytes. An empty function restores normal service.
+    // While it is set, frames are not served otherwise (no acknowledge, no memory write). It runs
+    // on the simulator's thread with the simulator locked: it must not call the simulator.
     void SetResponder(std::function<std::vector<uint8_t>(const std::vector<uint8_t> &frame)> f);
     // Sends bytes to the host now (after the configured latency).
     void Inject(const std::vector<uint8_t> &bytes);
 
-    // Closes the line as an unplugged adapter would.
+    // Closes the line as an unplugged adapter would: the pseudo-terminal's master and the
+    // simulator's own slave descriptor are closed, so the host's reads see a hang-up. Nothing is
+    // served afterwards. Returns when the line is closed.
     void HangUp();
+    bool IsHungUp() const;
 
     // Memory file form: lines "info XX XX ..." and "config XX XX ..." (16 bytes a line, in order),
     // '#' comments. Throws std::runtime_error on an unreadable or malformed file.

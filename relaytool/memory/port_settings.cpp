@@ -1,0 +1,3 @@
+#include "port_settings.h"
+
+PortSettingsRecord PortSettings;

@@ -1,0 +1,36 @@
+// A private port directory for one test: created empty, named by MAILLINK_DEVICE_DIR while the
+// object lives (so only its COMn entries count as ports), removed with everything in it after.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+class TempPortDir {
+public:
+    TempPortDir() {
+        char pattern[] = "/tmp/relaytool-ports-XXXXXX";
+        const char *made = ::mkdtemp(pattern);
+        path_ = made ? made : "";
+        const char *old = std::getenv("MAILLINK_DEVICE_DIR");
+        hadOld_ = old != nullptr;
+        if (hadOld_) old_ = old;
+        ::setenv("MAILLINK_DEVICE_DIR", path_.c_str(), 1);
+    }
+    ~TempPortDir() {
+        if (hadOld_) ::setenv("MAILLINK_DEVICE_DIR", old_.c_str(), 1);
+        else ::unsetenv("MAILLINK_DEVICE_DIR");
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    TempPortDir(const TempPortDir &) = delete;
+    TempPortDir &operator=(const TempPortDir &) = delete;
+
+    const std::string &Path() const { return path_; }
+    std::string Entry(unsigned comNumber) const { return path_ + "/COM" + std::to_string(comNumber); }
+
+private:
+    std::string path_;
+    std::string old_;
+    bool hadOld_ = false;
+};
