@@ -1,0 +1,204 @@
+// Load and Save transfers against the simulated repeater on a paced 9600-baud line: wall time
+// against the time the line itself needs, and the CPU the transfers burn while they wait.
+//
+//   transfer_bench [--runs N]
+//
+// Each scenario runs the transfers of a Load (identification block, then the 80-byte image) and
+// of a Save (identification block, then writing the image) N times, first with the line alone,
+// then with a 16 ms latency on every byte the device sends (a USB adapter's default latency
+// timer). Exit code 1 when any transfer failed or read back wrong data.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "maillink.h"
+#include "memory_buffers.h"
+#include "memory_transfer.h"
+#include "port_settings.h"
+#include "repeater_sim.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The line: 10 bit times a byte at 9600 baud.
+constexpr double kByteMs = 10.0 * 1000.0 / 9600.0;
+constexpr double kOpenSettleMs = 20.0;    // each transfer's port open
+constexpr double kEepromPauseMs = 200.0;  // after every write mail: 8 x 25 ms
+constexpr int kReadFrameBytes = 12;       // its echo comes back while it goes out
+constexpr int kReplyBytes = 13;
+constexpr int kWriteFrameBytes = 20;
+constexpr int kInfoMails = 4;   // 32 bytes
+constexpr int kImageMails = 10;  // 80 bytes
+
+double ReadTransferMs(int mails) {
+    return kOpenSettleMs + mails * (kReadFrameBytes + kReplyBytes) * kByteMs;
+}
+double WriteTransferMs(int mails) {
+    return kOpenSettleMs + mails * (kWriteFrameBytes * kByteMs + kEepromPauseMs);
+}
+
+struct Operation {
+    const char *name;
+    double wireLimitMs;
+    int mails;
+    bool (*run)(const std::vector<uint8_t> &deviceConfig, repeatersim::Simulator &sim);
+};
+
+bool RunLoad(const std::vector<uint8_t> &deviceConfig, repeatersim::Simulator &) {
+    std::fill(std::begin(ConfigImage), std::end(ConfigImage), uint8_t{0});
+    if (ReadInfoBlock(0, 32) != 0 || ReadConfigImage(0, 80) != 0) return false;
+    return std::equal(ConfigImage, ConfigImage + 80, deviceConfig.begin());
+}
+
+bool RunSave(const std::vector<uint8_t> &, repeatersim::Simulator &sim) {
+    for (std::size_t i = 0; i < 80; ++i) ConfigImage[i] = static_cast<uint8_t>(ConfigImage[i] + 1);
+    if (ReadInfoBlock(0, 32) != 0 || WriteConfigImage(0, 80) != 0) return false;
+    const std::vector<uint8_t> written = sim.Config();
+    return std::equal(ConfigImage, ConfigImage + 80, written.begin());
+}
+
+#ifndef RUSAGE_THREAD
+#define RUSAGE_THREAD RUSAGE_SELF  // no per-thread figure here: the process's
+#endif
+
+double CpuMs(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+struct Totals {
+    double wallMs = 0, threadCpuMs = 0, processCpuMs = 0, worstRatio = 0;
+    int runs = 0, failures = 0;
+};
+
+// A private port directory with the simulator published as COM1.
+class PublishedSimulator {
+public:
+    explicit PublishedSimulator(repeatersim::Options options) : sim_(std::move(options)) {
+        char pattern[] = "/tmp/transfer-bench-XXXXXX";
+        if (!::mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
+        dir_ = pattern;
+        ::setenv("MAILLINK_DEVICE_DIR", dir_.c_str(), 1);
+        sim_.Start();
+        sim_.Publish(dir_, 1);
+    }
+    ~PublishedSimulator() {
+        sim_.Stop();
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    repeatersim::Simulator &Sim() { return sim_; }
+
+private:
+    std::string dir_;
+    repeatersim::Simulator sim_;
+};
+
+Totals RunScenario(unsigned latencyMs, const Operation &op, int runs) {
+    repeatersim::Options options;
+    options.pace = true;
+    options.echoLatencyMs = latencyMs;
+    PublishedSimulator published(options);
+    repeatersim::Simulator &sim = published.Sim();
+    const std::vector<uint8_t> deviceConfig = sim.Config();
+    std::copy(deviceConfig.begin(), deviceConfig.begin() + 80, ConfigImage);
+
+    const double limitMs = op.wireLimitMs;
+    const double latencyLimitMs = limitMs + op.mails * latencyMs;
+    Totals totals;
+    for (int run = 1; run <= runs; ++run) {
+        const double thread0 = CpuMs(RUSAGE_THREAD), process0 = CpuMs(RUSAGE_SELF);
+        const auto start = Clock::now();
+        const bool ok = op.run(deviceConfig, sim);
+        const double wallMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        const double threadMs = CpuMs(RUSAGE_THREAD) - thread0;
+        const double processMs = CpuMs(RUSAGE_SELF) - process0;
+
+        std::printf("%-5s %4u ms  run %d  wall %8.1f ms  ratio %5.3f (%5.3f with latency)  "
+                    "cpu %5.2f %% (process %5.2f %%)  %s\n",
+                    op.name, latencyMs, run, wallMs, wallMs / limitMs, wallMs / latencyLimitMs,
+                    100.0 * threadMs / wallMs, 100.0 * processMs / wallMs, ok ? "ok" : "FAILED");
+        totals.wallMs += wallMs;
+        totals.threadCpuMs += threadMs;
+        totals.processCpuMs += processMs;
+        totals.worstRatio = std::max(totals.worstRatio, wallMs / limitMs);
+        ++totals.runs;
+        if (!ok) ++totals.failures;
+        if (hComPort != MAILLINK_NO_PORT) {
+            std::printf("      the port was left open\n");
+            ++totals.failures;
+        }
+    }
+    return totals;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    int runs = 5;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+        } else {
+            std::fprintf(stderr, "usage: %s [--runs N]\n", argv[0]);
+            return 2;
+        }
+    }
+    PortSettings.PortNumber = 1;
+    PortSettings.BaudRate = 9600;
+
+    const Operation operations[] = {
+        {"Load", ReadTransferMs(kInfoMails) + ReadTransferMs(kImageMails), kInfoMails + kImageMails,
+         RunLoad},
+        {"Save", ReadTransferMs(kInfoMails) + WriteTransferMs(kImageMails), kInfoMails + kImageMails,
+         RunSave},
+    };
+    std::printf("Wire-time limits at 9600 baud (read mail: 12 bytes out with their echo, 13 reply "
+                "bytes; write mail: 20 bytes + 200 ms EEPROM pause; 20 ms settle per open):\n");
+    for (const Operation &op : operations) {
+        std::printf("  %-5s %8.1f ms  (%d mails)\n", op.name, op.wireLimitMs, op.mails);
+    }
+    std::printf("+latency: wall time against the wire limit plus the latency once per mail.\n"
+                "cpu: the transferring thread's CPU time as a share of wall time; process: the "
+                "whole process, the simulator's thread included.\n\n");
+
+    struct Summary {
+        const char *name;
+        unsigned latencyMs;
+        Totals totals;
+    };
+    std::vector<Summary> summaries;
+    for (unsigned latencyMs : {0u, 16u}) {
+        for (const Operation &op : operations) {
+            summaries.push_back({op.name, latencyMs, RunScenario(latencyMs, op, runs)});
+        }
+    }
+
+    int failures = 0;
+    std::printf("\n%-5s %-8s %10s %10s %7s %7s %10s %8s %10s %s\n", "op", "latency",
+                "mean wall", "limit", "ratio", "worst", "+latency", "cpu", "process", "failed");
+    for (const Summary &s : summaries) {
+        const Operation &op = std::strcmp(s.name, "Load") == 0 ? operations[0] : operations[1];
+        const double mean = s.totals.wallMs / s.totals.runs;
+        const double latencyLimitMs = op.wireLimitMs + op.mails * s.latencyMs;
+        std::printf("%-5s %5u ms %8.1f ms %7.1f ms %7.3f %7.3f %10.3f %6.2f %% %8.2f %% %d/%d\n",
+                    s.name, s.latencyMs, mean, op.wireLimitMs, mean / op.wireLimitMs,
+                    s.totals.worstRatio, mean / latencyLimitMs,
+                    100.0 * s.totals.threadCpuMs / s.totals.wallMs,
+                    100.0 * s.totals.processCpuMs / s.totals.wallMs, s.totals.failures,
+                    s.totals.runs);
+        failures += s.totals.failures;
+    }
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,4 @@
+#include "workflow_state.h"
+
+bool DataLoaded = false;
+char ParkLastDigit = '\0';
