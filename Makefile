@@ -11,7 +11,7 @@ DEB_PACKAGES := g++ make cmake pkg-config libgtest-dev libgmock-dev qt6-base-dev
 
 CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: all deps build release win check test demo bench clean
+.PHONY: all deps build release win check test demo bench screenshot package clean
 
 all: build
 
@@ -61,6 +61,20 @@ demo: deps release
 
 bench: deps release
 	$(RELEASE)/bench/transfer_bench
+
+# A picture of the window as it looks after start-up (offscreen: no display needed), with an
+# empty private port directory so that the machine's own ports do not show.
+screenshot: deps release
+	@mkdir -p docs
+	@ports=$$(mktemp -d); \
+	  MAILLINK_DEVICE_DIR=$$ports QT_QPA_PLATFORM=offscreen \
+	    $(RELEASE)/relaytool/window/relaytool_screenshot docs/screenshot.png; rc=$$?; \
+	  rmdir $$ports; [ $$rc -eq 0 ] && echo "screenshot: wrote docs/screenshot.png"; exit $$rc
+
+# A Debian package (CPack) of relaytool, relaycfg, libmaillink, the desktop entry and the icon.
+package: deps release
+	cd $(RELEASE) && cpack -G DEB
+	@ls -1 $(RELEASE)/*.deb
 
 clean:
 	rm -rf $(BUILD) $(RELEASE) $(WINBUILD)

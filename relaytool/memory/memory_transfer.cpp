@@ -1,6 +1,7 @@
 #include "memory_transfer.h"
 
 #include <cstddef>
+#include <utility>
 
 #include "maillink.h"
 #include "memory_buffers.h"
@@ -34,6 +35,37 @@ struct TransferKind {
     uint8_t selector;
     uint8_t command;
     Direction direction;
+    TransferArea area;
+};
+
+TransferProgressHook &ProgressHook() {
+    static TransferProgressHook hook;
+    return hook;
+}
+
+// Tells the installed hook, if any, how far a transfer has come.
+class ProgressReport {
+public:
+    ProgressReport(TransferArea area, uint8_t count)
+        : progress_{area, 0, (count + kChunkSize - 1u) / kChunkSize, false, 0} {
+        Tell();
+    }
+    void MailDone() {
+        ++progress_.mailsDone;
+        Tell();
+    }
+    int8_t Finish(int8_t result) {
+        progress_.finished = true;
+        progress_.result = result;
+        Tell();
+        return result;
+    }
+
+private:
+    void Tell() const {
+        if (ProgressHook()) ProgressHook()(progress_);
+    }
+    TransferProgress progress_;
 };
 
 // The caller keeps address + count inside the buffer; a chunk that would still reach beyond it
@@ -70,8 +102,9 @@ void CopyReply(const uint8_t *rx, uint8_t *buffer, uint16_t address, uint8_t chu
 
 int8_t Transfer(const TransferKind &kind, uint16_t address, uint8_t count) {
     if (count == 0) return 0;
+    ProgressReport report(kind.area, count);
     if (!OpenSerialPort(PortSettings.PortNumber, static_cast<uint32_t>(PortSettings.BaudRate))) {
-        return kOpenFailed;
+        return report.Finish(kOpenFailed);
     }
     SmInit();
     uint8_t *tx = GetSmTxMailPtr();
@@ -93,30 +126,39 @@ int8_t Transfer(const TransferKind &kind, uint16_t address, uint8_t count) {
         const auto result = static_cast<int8_t>(static_cast<uint8_t>(SmSendMail() & 0xFF));
         if (result != 0) {
             CloseSerialPort();
-            return result;
+            return report.Finish(result);
         }
         if (read) CopyReply(rx, kind.buffer, address, chunkCount);
+        report.MailDone();
 
         count = static_cast<uint8_t>(count - chunkCount);
         address = static_cast<uint16_t>(address + kChunkSize);
     }
     CloseSerialPort();
-    return 0;
+    return report.Finish(0);
 }
 
 }  // namespace
 
 int8_t ReadInfoBlock(uint16_t address, uint8_t count) {
-    return Transfer({InfoBlock, kInfoSelector, kReadCommand, Direction::Read}, address, count);
+    return Transfer({InfoBlock, kInfoSelector, kReadCommand, Direction::Read,
+                     TransferArea::InfoBlockRead},
+                    address, count);
 }
 
 int8_t ReadConfigImage(uint16_t address, uint8_t count) {
-    return Transfer({ConfigImage, kConfigSelector, kReadCommand, Direction::Read}, address, count);
+    return Transfer({ConfigImage, kConfigSelector, kReadCommand, Direction::Read,
+                     TransferArea::ConfigImageRead},
+                    address, count);
 }
 
 int8_t WriteConfigImage(uint16_t address, uint8_t count) {
-    return Transfer({ConfigImage, kConfigSelector, kWriteCommand, Direction::Write}, address, count);
+    return Transfer({ConfigImage, kConfigSelector, kWriteCommand, Direction::Write,
+                     TransferArea::ConfigImageWrite},
+                    address, count);
 }
+
+void SetTransferProgressHook(TransferProgressHook hook) { ProgressHook() = std::move(hook); }
 
 std::string TransferErrorText(int8_t code) {
     switch (code) {

@@ -16,6 +16,18 @@ namespace maillink::posix {
 // 1..9, when nothing stands for that number, or the path does not fit.
 bool ComPortDevicePath(unsigned n, char *out, std::size_t size);
 
+// Where the naming rule looks. ComPortDevicePath fills it from the environment and the real
+// system folders; tests and tools may point it elsewhere.
+struct PortNaming {
+    const char *entryDir = nullptr;        // folder of the COM<n> entries; nullptr: none
+    bool entriesOnly = false;              // true: no default numbering (MAILLINK_DEVICE_DIR set)
+    const char *devDir = "/dev";           // where ttyUSB<k>, ttyACM<k> and ttyS<k> are looked for
+    const char *sysTtyDir = "/sys/class/tty";  // ttyS<k>/type tells a UART from a placeholder
+};
+
+// ComPortDevicePath with the places spelled out.
+bool ComPortDevicePathIn(const PortNaming &naming, unsigned n, char *out, std::size_t size);
+
 // Opens path for exclusive reading and writing: O_RDWR|O_NOCTTY|O_NONBLOCK|O_CLOEXEC, then
 // flock(LOCK_EX|LOCK_NB), then TIOCEXCL (ENOTTY/EINVAL tolerated). Returns the descriptor, or -1
 // with errno set (EBUSY/EWOULDBLOCK when another process holds the device). No line settings

@@ -1,0 +1,40 @@
+# Installation of the desktop entry and the icon, and the Debian package of both programs and
+# the library (`make package`, which runs cpack in the release build).
+#
+# The programs find libmaillink through their run path $ORIGIN/../<libdir>, so any prefix works
+# (`cmake --install <build> --prefix <dir>`); the package installs into /usr.
+
+set(RELAY_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+
+if(TARGET relaytool)
+  install(FILES ${RELAY_PACKAGING_DIR}/relaytool.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  # Drawn from relaytool/window/art/relaytool.ico by packaging/ico_to_png.py.
+  install(FILES ${RELAY_PACKAGING_DIR}/relaytool.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME relaytool)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Relaytool developers")
+set(CPACK_PACKAGE_CONTACT "Relaytool developers <relaytool@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Configure a DECT repeater over a serial line")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Relaytool reads, shows and changes the configuration of a DECT repeater connected to a\n"
+    "serial port. relaycfg does the same from the command line, for batch configuration,\n"
+    "backups and checks. Both use the shared library libmaillink for the serial mail protocol.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libmaillink ships in this package; dpkg-shlibdeps finds it beside the programs.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
+    ${CMAKE_BINARY_DIR}/maillink)
+
+# Only what runs: the library's C header stays out of the package.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENTS_ALL Unspecified)
+
+include(CPack)

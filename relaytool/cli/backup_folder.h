@@ -1,0 +1,22 @@
+// Where relaycfg keeps the automatic backups it takes before every write:
+// ${XDG_STATE_HOME:-$HOME/.local/state}/relaycfg/backups/<port>-YYYYmmddTHHMMSS.txt
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#include "backup_file.h"
+
+// The folder, from the environment (an XDG_STATE_HOME that is not absolute is ignored, as the
+// XDG rules say). false when neither XDG_STATE_HOME nor HOME gives one.
+bool AutomaticBackupFolder(std::string &folder, std::string &error);
+
+// "2025-01-31T14:05:09+0100": the local time for the file's "saved" line.
+std::string SavedAtText(std::time_t when);
+
+// Saves memory as a new file in the folder (created when missing, readable by the owner only),
+// named <portStem>-YYYYmmddTHHMMSS.txt, or with "-2", "-3" ... before ".txt" when that name is
+// taken. An existing file is never replaced. The path on success, else false and the reason.
+bool SaveAutomaticBackup(const RepeaterMemory &memory, const std::string &portLabel,
+                         const std::string &portStem, std::time_t when, std::string &path,
+                         std::string &error);

@@ -1,0 +1,74 @@
+// relaycfg restore and relaycfg set: everything checked first, then a Load, the automatic backup,
+// the write and its verification.
+#include "backup_file.h"
+#include "commands.h"
+#include "configuration_report.h"
+#include "exit_codes.h"
+#include "field_edits.h"
+#include "memory_buffers.h"
+#include "repeater_session.h"
+#include "text_files.h"
+
+#include <algorithm>
+
+int RunRestore(const Invocation &invocation, Console io) {
+    RepeaterSession session(invocation.port, io, invocation.quiet);
+    // The file is judged before any transfer: a damaged or foreign file sends nothing.
+    std::string text, error;
+    if (!ReadTextFile(invocation.file, text, error)) {
+        io.err << "Cannot read the backup: " << error << "\nNothing was sent to the repeater.\n";
+        return kExitFile;
+    }
+    const BackupReading backup = ParseBackup(text);
+    if (!backup.ok) {
+        io.err << "Refusing " << invocation.file << ": " << backup.error
+               << "\nNothing was sent to the repeater.\n";
+        return kExitFile;
+    }
+
+    if (const int code = session.Load(); code != kExitOk) return code;
+    if (const int code = session.BackUp(session.Current()); code != kExitOk) return code;
+    if (const int code = session.WriteAndVerify(backup.memory.image); code != kExitOk) return code;
+    io.out << "Restored " << invocation.file << " to " << session.Port().Label() << ": "
+           << backup.memory.image.size() << " bytes written and verified.\n";
+    return kExitOk;
+}
+
+int RunSet(const Invocation &invocation, Console io) {
+    RepeaterSession session(invocation.port, io, invocation.quiet);
+    if (const RuleResult check = CheckFieldEdits(invocation.edits); !check.ok) {
+        io.err << check.message << "\nNothing was sent to the repeater.\n";
+        return kExitRefused;
+    }
+
+    if (const int code = session.Load(); code != kExitOk) return code;
+    const RepeaterMemory device = session.Current();
+
+    DisplayFields shown;
+    RuleResult result = ApplyFieldEdits(ConfigImage, invocation.edits, shown);
+    if (result.ok) result = PrepareForWrite(ConfigImage, invocation.edits, shown);
+    if (!result.ok) {
+        session.Message() << result.message << "\nNothing was written.\n";
+        return kExitRefused;
+    }
+    Image image{};
+    std::copy_n(ConfigImage, image.size(), image.begin());
+
+    const std::string report = ConfigurationText(FieldsOf(image.data()));
+    if (invocation.dryRun) {
+        const std::string changes = ImageDifferences(device.image.data(), image.data(),
+                                                     image.size(), "is", "would become");
+        io.out << report << "\nChanges:\n" << (changes.empty() ? "none\n" : changes)
+               << "\nImage:\n" << FormatImageLines(image);
+        session.Note("Dry run: nothing was written.");
+        return kExitOk;
+    }
+
+    if (const int code = session.BackUp(device); code != kExitOk) return code;
+    if (const int code = session.WriteAndVerify(image); code != kExitOk) return code;
+    const std::string changes =
+        ImageDifferences(device.image.data(), image.data(), image.size(), "was", "now");
+    io.out << report << "\nChanges:\n" << (changes.empty() ? "none\n" : changes);
+    session.Note("Written and verified.");
+    return kExitOk;
+}

@@ -1,0 +1,15 @@
+// relaycfg: the command-line companion of the Relaytool window.
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "relaycfg.h"
+
+int main(int argc, char **argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const int code = RunRelaycfg(args, {std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1});
+    std::cout.flush();
+    return std::cout.fail() && code == 0 ? 1 : code;
+}

@@ -1,0 +1,31 @@
+// The --port argument: COM1 to COM9, or (on POSIX) the path of a serial device, which is bound
+// as COM1 in a private temporary port directory for the run so that Maillink opens exactly it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class PortTarget {
+public:
+    // Throws UsageError for a text that is neither COMn (n 1 to 9, any letter case) nor a path
+    // (a text with a "/"), and std::runtime_error when the temporary binding cannot be made.
+    explicit PortTarget(const std::string &argument);
+    ~PortTarget();  // undoes the binding: the environment as before, the directory removed
+    PortTarget(const PortTarget &) = delete;
+    PortTarget &operator=(const PortTarget &) = delete;
+
+    uint8_t Number() const { return number_; }              // what PortSettings gets
+    const std::string &Label() const { return label_; }     // "COM3" or the path, for messages
+    const std::string &FileStem() const { return stem_; }   // "COM3" or "ttyUSB0", for file names
+
+private:
+    uint8_t number_ = 0;
+    std::string label_;
+    std::string stem_;
+    std::string bindingDir_;  // the temporary port directory, when a path was given
+    bool hadDeviceDir_ = false;
+    std::string oldDeviceDir_;
+};
+
+// The text quoted for a POSIX shell when it holds anything beyond letters, digits and / . _ - +
+std::string ShellQuoted(const std::string &text);

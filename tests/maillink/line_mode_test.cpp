@@ -1,0 +1,74 @@
+// The port mode text as the platform reads it, and which baud rates a POSIX line can run at.
+#include <gtest/gtest.h>
+
+#include "line_mode.h"
+
+using maillink::posix::LineMode;
+using maillink::posix::ParseModeText;
+using maillink::posix::SpeedForBaud;
+using maillink::posix::StopBits;
+
+TEST(ModeText, WellFormedTextsAreRead) {
+    const struct {
+        const char *text;
+        unsigned port;
+        uint32_t baud;
+        char parity;
+        unsigned dataBits;
+        StopBits stop;
+    } cases[] = {
+        {"COM3:9600,n,8,1", 3, 9600, 'n', 8, StopBits::One},
+        {"COM1:115200,N,8,1", 1, 115200, 'n', 8, StopBits::One},
+        {"com9:300,e,7,2", 9, 300, 'e', 7, StopBits::Two},
+        {"COM5:1200,o,5,1.5", 5, 1200, 'o', 5, StopBits::OneAndHalf},
+        {"COM2: 4800 , m , 6 , 1 ", 2, 4800, 'm', 6, StopBits::One},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        LineMode mode;
+        ASSERT_TRUE(ParseModeText(c.text, mode));
+        EXPECT_EQ(mode.portNumber, c.port);
+        EXPECT_EQ(mode.baudRate, c.baud);
+        EXPECT_EQ(mode.parity, c.parity);
+        EXPECT_EQ(mode.dataBits, c.dataBits);
+        EXPECT_EQ(mode.stopBits, c.stop);
+    }
+}
+
+TEST(ModeText, MalformedTextsAreRefusedAndLeaveTheModeAlone) {
+    const char *const texts[] = {
+        "",       "COM",  "COM0:9600,n,8,1", "COMx:9600,n,8,1", "COM10:9600,n,8,1", "LPT1:9600,n,8,1",
+        "COM3",   "COM3:", "COM3:9600",      "COM3:9600,n,8",   "COM3:0,n,8,1",     "COM3:99999999999,n,8,1",
+        "COM3:9600,x,8,1", "COM3:9600,n,9,1", "COM3:9600,n,4,1", "COM3:9600,n,8,3", "COM3:9600,n,8,1,",
+        "COM3:9600,n,8,1 x", "COM3:-9600,n,8,1", "COM3 9600,n,8,1",
+    };
+    for (const char *text : texts) {
+        SCOPED_TRACE(text);
+        LineMode mode;
+        mode.portNumber = 77;
+        EXPECT_FALSE(ParseModeText(text, mode));
+        EXPECT_EQ(mode.portNumber, 77u);
+    }
+    LineMode mode;
+    EXPECT_FALSE(ParseModeText(nullptr, mode));
+}
+
+TEST(BaudRates, StandardRatesMapAndOthersDoNot) {
+    const struct {
+        uint32_t rate;
+        bool known;
+        speed_t speed;
+    } cases[] = {
+        {50, true, B50},         {1200, true, B1200}, {9600, true, B9600}, {19200, true, B19200},
+        {38400, true, B38400},   {115200, true, B115200}, {0, false, 0},   {9601, false, 0},
+        {14400, false, 0},       {0xFFFFFFFF, false, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.rate);
+        speed_t speed = 0;
+        EXPECT_EQ(SpeedForBaud(c.rate, speed), c.known);
+        if (c.known) {
+            EXPECT_EQ(speed, c.speed);
+        }
+    }
+}

@@ -1,0 +1,99 @@
+// The exception display: its caption and text rules, and that an error escaping any handler or
+// event is shown once and the program goes on.
+#include "exception_display.h"
+#include "window_fixture.h"
+
+#include <QPushButton>
+#include <QTest>
+
+#include <stdexcept>
+
+namespace {
+
+TEST(ExceptionDisplay, TitleIsTheFileNameUpToItsFirstDot) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"/usr/bin/relaytool", "Relaytool"},
+        {"relaytool", "Relaytool"},
+        {"C:\\Tools\\RELAYTOOL.EXE", "Relaytool"},
+        {"/opt/x.y/RelayTool.v2.exe", "Relaytool"},
+        {"/home/u/mY.tool", "My"},
+        {"/bin/.hidden", ""},
+        {"", ""},
+    };
+    for (const auto &[path, title] : cases) EXPECT_EQ(ApplicationTitleFor(path).toStdString(), title) << path;
+}
+
+TEST(ExceptionDisplay, FullStopAppendedOnlyAfterCharactersAboveIt) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"Unable to write to /x/relaytool.ini", "Unable to write to /x/relaytool.ini."},
+        {"Done.", "Done."},
+        {"Really?", "Really?."},     // "?" is above "."
+        {"Ends in /", "Ends in /."},  // 0x2F
+        {"Ends in -", "Ends in -"},   // 0x2D
+        {"Ends in !", "Ends in !"},   // 0x21
+        {"trailing blank ", "trailing blank "},
+        {"caf\xE9", "caf\xE9."},      // a byte above 0x7F counts as above, unsigned
+        {"\xC3\xA9", "\xC3\xA9."},
+    };
+    for (const auto &[message, shown] : cases) EXPECT_EQ(WithClosingFullStop(message), shown) << message;
+}
+
+using ExceptionDisplayInWindow = WindowTest;
+
+TEST_F(ExceptionDisplayInWindow, HandlerErrorIsShownAndTheProgramGoesOn) {
+    RecordingForm &f = Open();
+    int thrown = 0;
+    f.handlerHook = [&](const std::string &handler) {
+        if (handler != "LoadButtonClick") return;
+        ++thrown;
+        if (thrown == 1) throw std::runtime_error("Port gone");
+        if (thrown == 2) throw 42;  // not an exception class
+    };
+    for (int i = 0; i < 3; ++i) {
+        QTest::mouseClick(f.LoadButton, Qt::LeftButton);
+        ASSERT_TRUE(WaitUntil([&] { return thrown == i + 1 && !QApplication::activeModalWidget(); }));
+    }
+    ASSERT_EQ(watchdog.Boxes().size(), 2u);
+    EXPECT_EQ(watchdog.Boxes()[0].text, "Port gone.");
+    EXPECT_EQ(watchdog.Boxes()[0].title, ApplicationTitle());
+    EXPECT_EQ(watchdog.Boxes()[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(watchdog.Boxes()[1].text, "Unknown error.");
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(f.Entries("LoadButtonClick").size(), 3u) << "the third click was handled normally";
+}
+
+TEST_F(ExceptionDisplayInWindow, KeyPressAndExitHandlerErrorsAreShown) {
+    RecordingForm &f = Open();
+    f.keyHook = [](QObject *, char &key) {
+        if (key == '9') throw std::runtime_error("no nines");
+    };
+    f.handlerHook = [](const std::string &handler) {
+        if (handler == "BaseRpnEditExit") throw std::runtime_error("exit failed");
+    };
+    f.BaseRpnEdit->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(f.BaseRpnEdit, "192");
+    ASSERT_TRUE(WaitUntil([&] { return watchdog.Boxes().size() == 1; }));
+    EXPECT_EQ(f.BaseRpnEdit->text(), "12") << "the key whose handler failed is dropped";
+    ShowAndActivate(f);
+    QTest::keyClick(f.BaseRpnEdit, Qt::Key_Tab);
+    ASSERT_TRUE(WaitUntil([&] { return watchdog.Boxes().size() == 2; }));
+    EXPECT_EQ(watchdog.Boxes()[0].text, "no nines.");
+    EXPECT_EQ(watchdog.Boxes()[1].text, "exit failed.");
+}
+
+// An error from any event delivery, not only from the window's handlers, reaches the display.
+TEST_F(ExceptionDisplayInWindow, ErrorEscapingAnEventIsCaughtByTheEventLoop) {
+    class Throwing : public QObject {
+    public:
+        bool event(QEvent *e) override {
+            if (e->type() == QEvent::User) throw std::runtime_error("event failed");
+            return QObject::event(e);
+        }
+    } target;
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    ASSERT_TRUE(WaitUntil([&] { return watchdog.Boxes().size() == 1; }));
+    EXPECT_EQ(watchdog.Boxes()[0].text, "event failed.");
+}
+
+}  // namespace

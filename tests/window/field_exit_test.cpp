@@ -1,0 +1,173 @@
+// When exit handlers run: on a focus move inside the window, before the click of the control that
+// was clicked, never on window deactivation or a message box; and the access keys.
+#include "window_fixture.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+using FieldExit = WindowTest;
+
+TEST_F(FieldExit, EachBoundControlRunsItsExitHandlerWhenLeftByTab) {
+    RecordingForm &f = Open();
+    struct Case {
+        QWidget *control;
+        const char *expected;
+    };
+    const Case cases[] = {
+        {f.RfpiEdit, "RfpiEditExit:RfpiEdit"},
+        {f.WrsRfpiEdit, "RfpiEditExit:WrsRfpiEdit"},
+        {f.BaseRpnEdit, "BaseRpnEditExit:BaseRpnEdit"},
+        {f.RepeaterRbnEdit, "RepeaterRbnEditExit:RepeaterRbnEdit"},
+        {f.ParkEdit, "ParkEditExit:ParkEdit"},
+        {f.MonitorBeepChkBox, "MonitorBeepChkBoxExit:MonitorBeepChkBox"},
+        {f.ParkPliEdit, nullptr},
+        {f.ParkChkEdit, nullptr},
+        {f.HopCtrlChkBox, nullptr},
+        {f.LoadButton, nullptr},
+        {f.ComboCOMPort, nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.control->objectName().toStdString());
+        c.control->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(WaitUntil([&] { return c.control->hasFocus(); }));
+        f.log.clear();
+        QTest::keyClick(static_cast<QWidget *>(nullptr), Qt::Key_Tab);
+        const std::vector<std::string> expected =
+            c.expected ? std::vector<std::string>{c.expected} : std::vector<std::string>{};
+        EXPECT_EQ(f.log, expected);
+    }
+}
+
+TEST_F(FieldExit, ExitRunsBeforeTheClickedButtonsHandler) {
+    RecordingForm &f = Open();
+    f.RepeaterRbnEdit->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(f.RepeaterRbnEdit, "12");
+    f.log.clear();
+    QTest::mouseClick(f.SaveButton, Qt::LeftButton);
+    EXPECT_EQ(f.log, (std::vector<std::string>{"RepeaterRbnEditExit:RepeaterRbnEdit", "SaveButtonClick:SaveButton"}));
+
+    f.MonitorBeepChkBox->setFocus(Qt::TabFocusReason);
+    f.log.clear();
+    QTest::mouseClick(f.LoadButton, Qt::LeftButton);
+    EXPECT_EQ(f.log, (std::vector<std::string>{"MonitorBeepChkBoxExit:MonitorBeepChkBox", "LoadButtonClick:LoadButton"}));
+}
+
+// An exit handler that shows a message takes the mouse: the click that moved the focus is lost,
+// and the clicked button is not left pressed.
+TEST_F(FieldExit, ClickIsLostWhenTheExitHandlerShowsAMessage) {
+    RecordingForm &f = Open();
+    f.handlerHook = [](const std::string &handler) {
+        if (handler == "RepeaterRbnEditExit") QMessageBox::critical(nullptr, "Repeater configuration", "bad");
+    };
+    f.RepeaterRbnEdit->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(f.RepeaterRbnEdit, "999");
+    f.log.clear();
+    QTest::mouseClick(f.LoadButton, Qt::LeftButton);
+    Pump(50);
+    ASSERT_EQ(watchdog.Boxes().size(), 1u);
+    EXPECT_EQ(f.log, (std::vector<std::string>{"RepeaterRbnEditExit:RepeaterRbnEdit"}));
+    EXPECT_FALSE(f.LoadButton->isDown());
+    // The next click is an ordinary one.
+    ASSERT_TRUE(ShowAndActivate(f));
+    QTest::mouseClick(f.LoadButton, Qt::LeftButton);
+    EXPECT_EQ(f.Entries("LoadButtonClick").size(), 1u);
+}
+
+TEST_F(FieldExit, NoExitWhenTheWindowLosesTheFocus) {
+    RecordingForm &f = Open();
+    f.RfpiEdit->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(f.RfpiEdit, "0");  // changed and incomplete: would be refused on an exit
+    f.log.clear();
+
+    // Another window of the program becomes active, then this one again.
+    QWidget other;
+    other.setObjectName("Other");
+    ASSERT_TRUE(ShowAndActivate(other));
+    ASSERT_TRUE(ShowAndActivate(f));
+    EXPECT_EQ(FocusedControlName(), "RfpiEdit");
+
+    // A message box opens and closes over the window.
+    QTimer::singleShot(0, [] { QMessageBox::information(nullptr, "t", "x"); });
+    ASSERT_TRUE(WaitUntil([&] { return watchdog.Boxes().size() == 1; }));
+    ASSERT_TRUE(ShowAndActivate(f));
+    EXPECT_EQ(FocusedControlName(), "RfpiEdit");
+
+    EXPECT_TRUE(f.log.empty()) << f.log.front();
+    EXPECT_EQ(f.RfpiEdit->displayText(), "0             ") << "coming back is no new entry: nothing selected or reset";
+    EXPECT_FALSE(f.RfpiEdit->hasSelectedText());
+    EXPECT_EQ(watchdog.Boxes().size(), 1u) << "no refusal either";
+}
+
+TEST_F(FieldExit, AccessKeysClickWithoutMovingTheFocus) {
+    RecordingForm &f = Open();
+    struct Case {
+        const char *name;
+        QWidget *focus;
+        char key;
+        bool alt;
+        const char *clicked;  // null: no click
+    };
+    const Case cases[] = {
+        {"Alt+L in a field", f.RfpiEdit, 'l', true, "LoadButtonClick:LoadButton"},
+        {"Alt+S in a field", f.BaseRpnEdit, 's', true, "SaveButtonClick:SaveButton"},
+        {"plain s on a button", f.Button1, 's', false, "SaveButtonClick:SaveButton"},
+        {"plain l on a check box", f.MonitorBeepChkBox, 'l', false, "LoadButtonClick:LoadButton"},
+        {"upper-case L on a button", f.LoadButton, 'L', false, "LoadButtonClick:LoadButton"},
+        {"plain l in a field types", f.BaseRpnEdit, 'l', false, nullptr},
+        {"plain q has no button", f.SaveButton, 'q', false, nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.focus->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(WaitUntil([&] { return c.focus->hasFocus(); }));
+        f.log.clear();
+        if (c.alt) QTest::keyClick(c.focus, Qt::Key(QChar(c.key).toUpper().unicode()), Qt::AltModifier);
+        else QTest::keyClick(c.focus, c.key);
+        Pump(200);  // the click of an access key lands after its animation
+        std::vector<std::string> clicks = f.Entries("LoadButtonClick");
+        for (const std::string &entry : f.Entries("SaveButtonClick")) clicks.push_back(entry);
+        const std::vector<std::string> expected =
+            c.clicked ? std::vector<std::string>{c.clicked} : std::vector<std::string>{};
+        EXPECT_EQ(clicks, expected);
+        EXPECT_TRUE(c.focus->hasFocus()) << "the focus stays where it was";
+        EXPECT_EQ(f.log.size(), clicks.size() + f.Entries("BaseRpnEditKeyPress").size() +
+                                    f.Entries("RfpiEditKeyPress").size())
+            << "no exit handler runs before an access key's click";
+    }
+}
+
+TEST_F(FieldExit, DisabledButtonIgnoresItsAccessKey) {
+    RecordingForm &f = Open();
+    f.LoadButton->setEnabled(false);
+    f.RfpiEdit->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(f.RfpiEdit, Qt::Key_L, Qt::AltModifier);
+    f.SaveButton->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(f.SaveButton, Qt::Key_L);
+    Pump(200);
+    EXPECT_TRUE(f.Entries("LoadButtonClick").empty());
+}
+
+TEST_F(FieldExit, QuitClosesTheWindowThroughFormClose) {
+    RecordingForm &f = Open();
+    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    EXPECT_TRUE(WaitUntil([&] { return !f.isVisible(); }));
+    EXPECT_EQ(f.Entries("Button1Click").size(), 1u);
+    EXPECT_EQ(f.Entries("FormClose").size(), 1u);
+    f.close();  // a second close request runs nothing again
+    EXPECT_EQ(f.Entries("FormClose").size(), 1u);
+}
+
+TEST_F(FieldExit, ActivationHandlerRunsOncePerRun) {
+    RecordingForm &f = Open();
+    QWidget other;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(ShowAndActivate(other));
+        ASSERT_TRUE(ShowAndActivate(f));
+    }
+    EXPECT_EQ(f.Entries("FormActivate").size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+// The port list: the COM ports that can be opened, published through MAILLINK_DEVICE_DIR as
+// pseudo-terminals, and the stored port selected.
+#include "port_probe.h"
+#include "port_settings.h"
+#include "window_fixture.h"
+
+#include <QComboBox>
+
+#include <unistd.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+class PortList : public WindowTest {
+protected:
+    // Publishes a pseudo-terminal as COM<n>.
+    void Publish(unsigned n) {
+        auto port = std::make_unique<PtyPort>();
+        ASSERT_TRUE(port->Ok());
+        ASSERT_EQ(::symlink(port->SlavePath().c_str(), ports.Entry(n).c_str()), 0);
+        published[n] = std::move(port);
+    }
+    void Store(const std::string &value) { WriteFile(SettingsPath(), "[Com settings]\nPort=" + value + "\n"); }
+
+    QStringList Entries() const {
+        QStringList list;
+        for (int i = 0; i < form->ComboCOMPort->count(); ++i) list << form->ComboCOMPort->itemText(i);
+        return list;
+    }
+
+    std::map<unsigned, std::unique_ptr<PtyPort>> published;
+};
+
+struct ListCase {
+    const char *name;
+    std::vector<unsigned> available;
+    const char *stored;  // null: no settings file
+    QStringList entries;
+    int selected;
+    const char *shown;
+};
+
+TEST_F(PortList, AvailablePortsListedAndStoredOneSelected) {
+    const ListCase cases[] = {
+        {"COM1 and COM3, 3 stored", {1, 3}, "3", {"COM1", "COM3"}, 1, "COM3"},
+        {"only COM3, 3 stored", {3}, "3", {"COM3"}, 0, "COM3"},
+        {"no file, COM1 there", {1, 2}, nullptr, {"COM1", "COM2"}, 0, "COM1"},
+        {"no file, COM1 missing", {2}, nullptr, {"COM2"}, -1, ""},
+        {"257 keeps its low 8 bits", {1, 2}, "257", {"COM1", "COM2"}, 0, "COM1"},
+        {"-255 keeps its low 8 bits", {1}, "-255", {"COM1"}, 0, "COM1"},
+        {"hex 0x3", {1, 3}, "0x3", {"COM1", "COM3"}, 1, "COM3"},
+        {"hex $8", {1, 8}, "$8", {"COM1", "COM8"}, 1, "COM8"},
+        {"not a number gives 1", {1, 5}, "five", {"COM1", "COM5"}, 0, "COM1"},
+        {"0 stored selects nothing", {1}, "0", {"COM1"}, -1, ""},
+        {"stored port not available", {1, 2}, "4", {"COM1", "COM2"}, -1, ""},
+        {"COM9 is never listed", {2, 9}, "9", {"COM2"}, -1, ""},
+        {"no ports at all", {}, "1", {}, -1, ""},
+    };
+    for (const ListCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        published.clear();
+        for (const auto &entry : std::filesystem::directory_iterator(ports.Path())) std::filesystem::remove(entry);
+        std::filesystem::remove(SettingsPath());
+        for (unsigned n : c.available) Publish(n);
+        if (c.stored) Store(c.stored);
+        const std::string before = ReadFileOrEmpty(SettingsPath());
+
+        PortSettings = PortSettingsRecord{};
+        PortSettings.PortNumber = 6;
+        RecordingForm &f = Open();
+        EXPECT_EQ(Entries(), c.entries);
+        EXPECT_EQ(f.ComboCOMPort->currentIndex(), c.selected);
+        EXPECT_EQ(f.ComboCOMPort->currentText().toStdString(), c.shown);
+        EXPECT_EQ(PortSettings.BaudRate, 9600);
+        EXPECT_EQ(PortSettings.PortNumber, 6) << "the port number is Load's and Save's business";
+        EXPECT_EQ(ReadFileOrEmpty(SettingsPath()), before) << "reading leaves the file as it was";
+        EXPECT_EQ(FileExists(SettingsPath()), c.stored != nullptr);
+        form.reset();
+    }
+    EXPECT_TRUE(watchdog.Boxes().empty());
+}
+
+TEST_F(PortList, PortHeldByAnotherProcessIsLeftOut) {
+    Publish(1);
+    Publish(2);
+    Publish(3);
+    Store("2");
+    PortHolder holder(published[2]->SlavePath());
+    ASSERT_TRUE(holder.Holding());
+    Open();
+    EXPECT_EQ(Entries(), (QStringList{"COM1", "COM3"}));
+    EXPECT_EQ(form->ComboCOMPort->currentIndex(), -1);
+    EXPECT_TRUE(watchdog.Boxes().empty()) << "a busy port is left out without a message";
+}
+
+TEST_F(PortList, ListIsBuiltOnceAndProbesLeaveNoPortOpen) {
+    Publish(1);
+    Open();
+    QWidget other;
+    ASSERT_TRUE(ShowAndActivate(other));
+    ASSERT_TRUE(ShowAndActivate(*form));
+    EXPECT_EQ(Entries(), (QStringList{"COM1"}));
+    // Nothing of this process holds the device: another process can take it at once.
+    PortHolder holder(published[1]->SlavePath());
+    EXPECT_TRUE(holder.Holding());
+}
+
+TEST_F(PortList, ProbeRange) {
+    Publish(9);
+    Publish(1);
+    EXPECT_FALSE(ProbeComPort(0));
+    EXPECT_FALSE(ProbeComPort(10));
+    EXPECT_FALSE(ProbeComPort(255));
+    EXPECT_TRUE(ProbeComPort(9));
+    EXPECT_TRUE(ProbeComPort(1));
+    EXPECT_FALSE(ProbeComPort(2)) << "nothing published as COM2";
+    EXPECT_TRUE(ProbeComPort(1)) << "a probe leaves the port free for the next";
+}
+
+TEST_F(PortList, VanishedDeviceIsLeftOut) {
+    Publish(1);
+    Publish(2);
+    published.erase(2);  // the pseudo-terminal is gone; its COM2 link dangles
+    Open();
+    EXPECT_EQ(Entries(), (QStringList{"COM1"}));
+}
+
+}  // namespace

@@ -1,0 +1,36 @@
+// The screenshot tool builds the window the way the program does: the picture has the designed
+// client size even when the environment asks for scaling.
+#include "window_test_support.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ScreenshotTool, WindowIsNotScaledForScreenDensity) {
+    TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    for (const char *scale : {"1", "2"}) {
+        SCOPED_TRACE(scale);
+        const QString png = QString::fromStdString(folder.File(std::string("shot") + scale + ".png"));
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("QT_SCALE_FACTOR", scale);
+        environment.insert("MAILLINK_DEVICE_DIR", QString::fromStdString(folder.Path()));
+        tool.setProcessEnvironment(environment);
+        tool.start(QStringLiteral(SCREENSHOT_TOOL), {png});
+        ASSERT_TRUE(tool.waitForFinished(30000));
+        EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+        const QImage image(png);
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.size(), QSize(295, 532));
+        EXPECT_NE(image.pixel(5, 5), image.pixel(140, 250)) << "the picture shows the window, not a blank";
+    }
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+#include "window_test_support.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+bool WaitUntil(const std::function<bool()> &pred, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!pred()) {
+        if (clock.elapsed() > timeoutMs) return pred();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QTest::qSleep(2);
+    }
+    return true;
+}
+
+void Pump(int ms) { QTest::qWait(ms); }
+
+ModalWatchdog::ModalWatchdog(int deadlineMs) : deadlineMs_(deadlineMs) {
+    clock_.start();
+    timer_.setInterval(10);
+    connect(&timer_, &QTimer::timeout, this, &ModalWatchdog::Check);
+    timer_.start();
+}
+
+void ModalWatchdog::Check() {
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal) return;
+    if (clock_.elapsed() > deadlineMs_) {
+        ADD_FAILURE() << "a modal box was still open past the test's deadline";
+        modal->close();
+        return;
+    }
+    auto *box = qobject_cast<QMessageBox *>(modal);
+    if (!box) {
+        ADD_FAILURE() << "unexpected modal window " << modal->metaObject()->className();
+        modal->close();
+        return;
+    }
+    if (!box->isVisible()) return;
+    boxes_.push_back({box->windowTitle(), box->text(), box->icon()});
+    if (QAbstractButton *ok = box->button(QMessageBox::Ok)) ok->click();
+    else box->reject();
+}
+
+std::vector<std::string> RecordingForm::Entries(const std::string &prefix) const {
+    std::vector<std::string> found;
+    for (const std::string &entry : log)
+        if (entry.rfind(prefix, 0) == 0) found.push_back(entry);
+    return found;
+}
+
+void RecordingForm::Record(const char *handler, QObject *sender) {
+    log.push_back(std::string(handler) + ":" + (sender ? sender->objectName().toStdString() : "-"));
+    if (handlerHook) handlerHook(handler);
+}
+
+void RecordingForm::Key(const char *handler, QObject *sender, char &key) {
+    log.push_back(std::string(handler) + ":" + sender->objectName().toStdString() + ":" + std::to_string(int(key)));
+    if (keyHook) keyHook(sender, key);
+}
+
+bool ShowAndActivate(QWidget &form) {
+    form.show();
+    form.activateWindow();
+    form.raise();
+    return QTest::qWaitForWindowActive(&form, 3000);
+}
+
+std::string FocusedControlName() {
+    static const char *const kControls[] = {
+        "ComboCOMPort", "LoadButton", "SaveButton", "MonitorBeepChkBox", "RfpiEdit", "RepeaterRbnEdit",
+        "BaseRpnEdit", "ParkPliEdit", "ParkEdit", "ParkChkEdit", "Button1", "WrsRfpiEdit", "HopCtrlChkBox"};
+    for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget())
+        for (const char *name : kControls)
+            if (w->objectName() == QLatin1String(name)) return name;
+    return {};
+}
+
+PtyPort::PtyPort() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0) return;
+    char name[128];
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
+        ::close(master_);
+        master_ = -1;
+        return;
+    }
+    slave_ = name;
+}
+
+PtyPort::~PtyPort() {
+    if (master_ >= 0) ::close(master_);
+}
+
+PortHolder::PortHolder(const std::string &devicePath) {
+    int ready[2];
+    int release[2];
+    if (::pipe2(ready, O_CLOEXEC) != 0) return;
+    if (::pipe2(release, O_CLOEXEC) != 0) {
+        ::close(ready[0]);
+        ::close(ready[1]);
+        return;
+    }
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        // The child: only async-signal-safe calls from here on.
+        ::close(ready[0]);
+        ::close(release[1]);
+        const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const char answer = (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ? '1' : '0';
+        if (::write(ready[1], &answer, 1) != 1) ::_exit(1);
+        char ignored;
+        while (::read(release[0], &ignored, 1) > 0) {
+        }
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    release_ = release[1];
+    char answer = '0';
+    if (pid_ > 0 && ::read(ready[0], &answer, 1) == 1) holding_ = answer == '1';
+    ::close(ready[0]);
+}
+
+PortHolder::~PortHolder() {
+    if (release_ >= 0) ::close(release_);
+    if (pid_ > 0) {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+    }
+}
+
+TempFolder::TempFolder() {
+    char pattern[] = "/tmp/relaytool-window-XXXXXX";
+    if (const char *made = ::mkdtemp(pattern)) path_ = made;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) {
+        // A test may have made parts of it read-only.
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
+        std::filesystem::remove_all(path_, ignored);
+    }
+}
+
+std::string ReadFileOrEmpty(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void WriteFile(const std::string &path, const std::string &content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+bool FileExists(const std::string &path) { return std::filesystem::exists(path); }

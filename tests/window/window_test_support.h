@@ -1,0 +1,149 @@
+// Helpers for driving the real window in tests: a watchdog that answers modal boxes, a form that
+// records which handlers ran, waits that process events, pseudo-terminal ports.
+#pragma once
+
+#include "form_main.h"
+
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QStringList>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Readable values in test failures.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QSize &s, std::ostream *os) { *os << s.width() << "x" << s.height(); }
+inline void PrintTo(const QPoint &p, std::ostream *os) { *os << p.x() << "," << p.y(); }
+inline void PrintTo(const QRect &r, std::ostream *os) {
+    *os << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+}
+inline void PrintTo(const QStringList &l, std::ostream *os) { *os << '[' << l.join(", ").toStdString() << ']'; }
+
+// Processes events until pred holds or timeoutMs passed; returns pred's last value.
+bool WaitUntil(const std::function<bool()> &pred, int timeoutMs = 3000);
+
+// Processes events for ms milliseconds.
+void Pump(int ms);
+
+// How many times the warning sound played (the test main counts them).
+int BeepCount();
+
+// Every 10 ms, answers the modal box that is open: records it and presses OK. A box that is still
+// open when the deadline has passed fails the test and is closed, so no test can hang on one.
+class ModalWatchdog : public QObject {
+public:
+    struct Box {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+    };
+
+    explicit ModalWatchdog(int deadlineMs = 15000);
+
+    const std::vector<Box> &Boxes() const { return boxes_; }
+    void Clear() { boxes_.clear(); }
+
+private:
+    void Check();
+
+    QTimer timer_;
+    QElapsedTimer clock_;
+    int deadlineMs_;
+    std::vector<Box> boxes_;
+};
+
+// The window with every handler recording its name and sender into log, then doing what the
+// real handler does. Hooks let a test make a handler throw or change a key.
+class RecordingForm : public TFormMain {
+public:
+    std::vector<std::string> log;
+    std::function<void(QObject *sender, char &key)> keyHook;
+    std::function<void(const std::string &handler)> handlerHook;  // runs after logging
+
+    void FormActivate(QObject *s) override { Record("FormActivate", s); TFormMain::FormActivate(s); }
+    void LoadButtonClick(QObject *s) override { Record("LoadButtonClick", s); TFormMain::LoadButtonClick(s); }
+    void SaveButtonClick(QObject *s) override { Record("SaveButtonClick", s); TFormMain::SaveButtonClick(s); }
+    void RfpiEditKeyPress(QObject *s, char &k) override { Key("RfpiEditKeyPress", s, k); TFormMain::RfpiEditKeyPress(s, k); }
+    void RfpiEditExit(QObject *s) override { Record("RfpiEditExit", s); TFormMain::RfpiEditExit(s); }
+    void BaseRpnEditExit(QObject *s) override { Record("BaseRpnEditExit", s); TFormMain::BaseRpnEditExit(s); }
+    void RepeaterRbnEditKeyPress(QObject *s, char &k) override { Key("RepeaterRbnEditKeyPress", s, k); TFormMain::RepeaterRbnEditKeyPress(s, k); }
+    void RepeaterRbnEditExit(QObject *s) override { Record("RepeaterRbnEditExit", s); TFormMain::RepeaterRbnEditExit(s); }
+    void MonitorBeepChkBoxExit(QObject *s) override { Record("MonitorBeepChkBoxExit", s); TFormMain::MonitorBeepChkBoxExit(s); }
+    void ParkEditExit(QObject *s) override { Record("ParkEditExit", s); TFormMain::ParkEditExit(s); }
+    void ParkEditKeyPress(QObject *s, char &k) override { Key("ParkEditKeyPress", s, k); TFormMain::ParkEditKeyPress(s, k); }
+    void BaseRpnEditKeyPress(QObject *s, char &k) override { Key("BaseRpnEditKeyPress", s, k); TFormMain::BaseRpnEditKeyPress(s, k); }
+    void FormClose(QObject *s, TCloseAction &a) override { Record("FormClose", s); TFormMain::FormClose(s, a); }
+    void Button1Click(QObject *s) override { Record("Button1Click", s); TFormMain::Button1Click(s); }
+
+    // log entries that start with prefix.
+    std::vector<std::string> Entries(const std::string &prefix) const;
+
+private:
+    void Record(const char *handler, QObject *sender);
+    void Key(const char *handler, QObject *sender, char &key);
+};
+
+// Shows form, makes it the active window and waits until it is (its first activation runs
+// FormActivate). False when it did not become active.
+bool ShowAndActivate(QWidget &form);
+
+// The name of the window's control that holds the focus (a control's inner widgets count as the
+// control), or "" when none.
+std::string FocusedControlName();
+
+// A pseudo-terminal pair whose slave end stands for a serial device.
+class PtyPort {
+public:
+    PtyPort();
+    ~PtyPort();
+    PtyPort(const PtyPort &) = delete;
+    PtyPort &operator=(const PtyPort &) = delete;
+    bool Ok() const { return master_ >= 0; }
+    const std::string &SlavePath() const { return slave_; }
+
+private:
+    int master_ = -1;
+    std::string slave_;
+};
+
+// A second process that opens a device and holds an exclusive flock on it until destroyed.
+class PortHolder {
+public:
+    explicit PortHolder(const std::string &devicePath);
+    ~PortHolder();
+    PortHolder(const PortHolder &) = delete;
+    PortHolder &operator=(const PortHolder &) = delete;
+    bool Holding() const { return holding_; }
+
+private:
+    int pid_ = -1;
+    int release_ = -1;  // closing it lets the child end
+    bool holding_ = false;
+};
+
+// A folder of its own under /tmp, removed with its contents.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+    const std::string &Path() const { return path_; }
+    std::string File(const std::string &name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string ReadFileOrEmpty(const std::string &path);
+void WriteFile(const std::string &path, const std::string &content);
+bool FileExists(const std::string &path);
