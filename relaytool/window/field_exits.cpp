@@ -1,6 +1,7 @@
 #include "field_exits.h"
 
 #include "exception_display.h"
+#include "focus_gate.h"
 #include "masked_edit.h"
 
 #include <QApplication>
@@ -36,4 +37,20 @@ void FieldExits::OnFocusChanged(QWidget *old, QWidget *now) {
     if (!left || left == BoundControlOf(now)) return;
     for (const Binding &binding : bindings_)
         if (binding.control == left) RunGuarded(binding.handler);
+}
+
+bool FieldExits::CommitFocused() {
+    QWidget *focused = QApplication::focusWidget();
+    if (!focused || focused->window() != window_) return true;
+    if (auto *field = qobject_cast<MaskedEdit *>(focused); field && field->MustBeRefused()) {
+        RunGuarded([field] { field->Refuse(); });
+        return false;
+    }
+    QWidget *control = BoundControlOf(focused);
+    if (!control) return true;
+    const unsigned long boxesBefore = ModalWindowsShown();
+    bool completed = true;
+    for (const Binding &binding : bindings_)
+        if (binding.control == control) completed = RunGuarded(binding.handler) && completed;
+    return completed && ModalWindowsShown() == boxesBefore;
 }

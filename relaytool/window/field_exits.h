@@ -20,6 +20,13 @@ public:
 
     void Bind(QWidget *control, std::function<void()> exitHandler);
 
+    // Commits the control that holds the focus exactly as leaving it would, without moving the
+    // focus: a masked field that must be refused is refused; otherwise the control's exit handler
+    // runs. False when the work that asked for the commit must not go on: the field was refused,
+    // or the exit handler failed or showed a message (as a click that moves the focus is then
+    // lost, see focus_gate.h). True when there is nothing to commit.
+    bool CommitFocused();
+
 private:
     void OnFocusChanged(QWidget *old, QWidget *now);
     // The bound control that is w or contains it, or null.

@@ -24,6 +24,8 @@ QWidget *ClickFocusTarget(QWidget *w) {
 
 }  // namespace
 
+unsigned long ModalWindowsShown() { return modalShows; }
+
 bool FocusGateSwallows(QObject *receiver, QEvent *event) {
     if (event->type() == QEvent::Show && receiver->isWidgetType()) {
         auto *shown = static_cast<QWidget *>(receiver);

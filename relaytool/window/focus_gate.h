@@ -14,3 +14,7 @@ class QObject;
 // Call for every event before it is delivered (RelayApplication::notify does). True when the
 // event must not be delivered.
 bool FocusGateSwallows(QObject *receiver, QEvent *event);
+
+// How many modal windows (message boxes) have been shown so far; a change across a piece of work
+// tells that it opened one.
+unsigned long ModalWindowsShown();

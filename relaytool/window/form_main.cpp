@@ -212,5 +212,5 @@ void TFormMain::BindEvents() {
     exits->Bind(MonitorBeepChkBox, [this] { MonitorBeepChkBoxExit(MonitorBeepChkBox); });
 
     new FormEvents(this);
-    InstallPlainLetterAccessKeys(this);
+    InstallAccessKeys(this, [exits] { return exits->CommitFocused(); });
 }

@@ -85,6 +85,14 @@ void MaskedEdit::SetEditMask(const QString &mask) {
     entryText_ = displayText();
 }
 
+void MaskedEdit::ShowCommittedText(const QString &text) {
+    const bool wholeSelected = hasSelectedText() && selectionStart() == 0 &&
+                               selectionLength() >= displayText().size();
+    setText(text);  // also clears the modified state
+    entryText_ = displayText();
+    if (wholeSelected) selectAll();
+}
+
 bool MaskedEdit::IsInputPosition(int index) const {
     return index >= 0 && index < pattern_.size() && !QtMaskCharacter(pattern_[index]).isNull();
 }
@@ -151,6 +159,15 @@ void MaskedEdit::keyPressEvent(QKeyEvent *event) {
     const bool altOnly = (modifiers & Qt::AltModifier) && !(modifiers & Qt::ControlModifier);
     if (text.isEmpty() || altOnly) {
         QLineEdit::keyPressEvent(event);
+        return;
+    }
+    // Ctrl with a letter types that letter's control character (Ctrl+V is 0x16), which every key
+    // filter lets through, also where the platform reports the plain letter as the event's text.
+    const bool controlOnly = (modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier);
+    if (controlOnly && text.size() == 1 && IsAsciiLetter(text[0])) {
+        QString control(QChar(text[0].unicode() & 0x1F));
+        if (FilterKeyText(control)) QLineEdit::keyPressEvent(event);  // the shortcut as it came
+        else event->accept();
         return;
     }
     if (!FilterKeyText(text)) {

@@ -37,6 +37,11 @@ public:
     // The text held when the user entered the field (what Escape restores).
     QString EntryText() const { return entryText_; }
 
+    // Shows text as the field's committed content, as the display does after an edit reached the
+    // image: from now on it is what Escape restores, so Escape never brings back a text that the
+    // image no longer holds. A field whose whole text was selected keeps it selected.
+    void ShowCommittedText(const QString &text);
+
     // The first required input position that holds the blank, or -1.
     int FirstBlankInputPosition() const;
 

@@ -54,13 +54,14 @@ TEST_F(ExceptionDisplayInWindow, HandlerErrorIsShownAndTheProgramGoesOn) {
         QTest::mouseClick(f.LoadButton, Qt::LeftButton);
         ASSERT_TRUE(WaitUntil([&] { return thrown == i + 1 && !QApplication::activeModalWidget(); }));
     }
-    ASSERT_EQ(watchdog.Boxes().size(), 2u);
+    ASSERT_EQ(watchdog.Boxes().size(), 3u);
     EXPECT_EQ(watchdog.Boxes()[0].text, "Port gone.");
     EXPECT_EQ(watchdog.Boxes()[0].title, ApplicationTitle());
     EXPECT_EQ(watchdog.Boxes()[0].icon, QMessageBox::Critical);
     EXPECT_EQ(watchdog.Boxes()[1].text, "Unknown error.");
     EXPECT_TRUE(f.isVisible());
-    EXPECT_EQ(f.Entries("LoadButtonClick").size(), 3u) << "the third click was handled normally";
+    EXPECT_EQ(f.Entries("LoadButtonClick").size(), 3u);
+    EXPECT_EQ(watchdog.Boxes()[2].text, "First choose com port!") << "the third click was handled normally";
 }
 
 TEST_F(ExceptionDisplayInWindow, KeyPressAndExitHandlerErrorsAreShown) {

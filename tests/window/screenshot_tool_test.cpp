@@ -33,4 +33,30 @@ TEST(ScreenshotTool, WindowIsNotScaledForScreenDensity) {
     }
 }
 
+// The picture after a Load differs from the start-up picture where the loaded fields are.
+TEST(ScreenshotTool, LoadedPictureShowsTheLoadedFields) {
+    TempFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    const auto shoot = [&](const char *tool, const std::string &name) {
+        const QString png = QString::fromStdString(folder.File(name));
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("MAILLINK_DEVICE_DIR", QString::fromStdString(folder.Path()));
+        process.setProcessEnvironment(environment);
+        process.start(QString::fromLocal8Bit(tool), {png});
+        EXPECT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        return QImage(png);
+    };
+    const QImage started = shoot(SCREENSHOT_TOOL, "start.png");
+    const QImage loaded = shoot(LOADED_SCREENSHOT_TOOL, "loaded.png");
+    ASSERT_EQ(loaded.size(), QSize(295, 532));
+    ASSERT_EQ(started.size(), loaded.size());
+    const QRect rfpiField(62, 105, 99, 24);
+    EXPECT_NE(started.copy(rfpiField), loaded.copy(rfpiField));
+    const QRect quitButton(120, 472, 49, 33);
+    EXPECT_EQ(started.copy(quitButton), loaded.copy(quitButton)) << "the rest is the same window";
+}
+
 }  // namespace

@@ -52,7 +52,9 @@ void ModalWatchdog::Check() {
         return;
     }
     if (!box->isVisible()) return;
-    boxes_.push_back({box->windowTitle(), box->text(), box->icon()});
+    const QCursor *cursor = QApplication::overrideCursor();
+    boxes_.push_back({box->windowTitle(), box->text(), box->icon(), cursor && cursor->shape() == Qt::WaitCursor,
+                      int(box->buttons().size())});
     if (QAbstractButton *ok = box->button(QMessageBox::Ok)) ok->click();
     else box->reject();
 }

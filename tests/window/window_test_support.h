@@ -45,6 +45,8 @@ public:
         QString title;
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
+        bool busyCursor = false;  // the busy cursor was still shown over the box
+        int buttons = 0;
     };
 
     explicit ModalWatchdog(int deadlineMs = 15000);

@@ -1,0 +1,128 @@
+// The window against a simulated repeater: the device published as COM1 in the test's private
+// port directory (so the port list offers it and selects it), the program-wide state reset, and
+// helpers that act as a user does: clicks, typing, leaving a field with Tab.
+#pragma once
+
+#include "maillink.h"
+#include "memory_buffers.h"
+#include "memory_transfer.h"
+#include "port_settings.h"
+#include "repeater_sim.h"
+#include "window_fixture.h"
+#include "workflow_state.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+// Mails of a Load or Save: four for the identification block, then ten for the image.
+inline constexpr unsigned kInfoMails = 4;
+inline constexpr unsigned kImageMails = 10;
+
+inline constexpr uint8_t kClassAParent[5] = {0x02, 0x5A, 0x3C, 0x81, 0x43};
+
+class WorkflowTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        std::fill(std::begin(InfoBlock), std::end(InfoBlock), uint8_t{0});
+        std::fill(std::begin(ConfigImage), std::end(ConfigImage), uint8_t{0});
+        DataLoaded = false;
+        ParkLastDigit = '\0';
+        PortSettings = PortSettingsRecord{};
+        sim.Start();
+        sim.Publish(ports.Path(), 1);
+    }
+
+    void TearDown() override {
+        SetTransferProgressHook({});
+        WindowTest::TearDown();
+        EXPECT_EQ(hComPort, MAILLINK_NO_PORT) << "a transfer left the port open";
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor was not restored";
+    }
+
+    // The window, with COM1 listed and selected.
+    RecordingForm &OpenOnCom1() {
+        RecordingForm &f = Open();
+        EXPECT_EQ(f.ComboCOMPort->currentText(), "COM1");
+        return f;
+    }
+
+    // The device's configuration memory with the given bytes changed.
+    void SetDeviceBytes(std::size_t offset, std::initializer_list<uint8_t> bytes) {
+        Bytes config = sim.Config();
+        std::copy(bytes.begin(), bytes.end(), config.begin() + static_cast<std::ptrdiff_t>(offset));
+        sim.SetConfig(config);
+    }
+    void SetDeviceType(uint8_t type) {
+        auto info = sim.Info();
+        info[18] = type;
+        sim.SetInfo(info);
+    }
+
+    static Bytes Image() { return Bytes(ConfigImage, ConfigImage + 80); }
+
+    // A click with the mouse; the handler and its transfers run before it returns.
+    void Click(QWidget *control) {
+        Reactivate();
+        QTest::mouseClick(control, Qt::LeftButton);
+    }
+    // Loads the device, expecting it to work.
+    void Load() {
+        const std::size_t boxes = watchdog.Boxes().size();
+        Click(form->LoadButton);
+        ASSERT_TRUE(DataLoaded);
+        ASSERT_EQ(watchdog.Boxes().size(), boxes) << watchdog.Boxes().back().text.toStdString();
+    }
+
+    // A message box took the activation; keys need the window active again.
+    void Reactivate() {
+        if (!form->isActiveWindow()) {
+            ASSERT_TRUE(ShowAndActivate(*form));
+        }
+    }
+    // Enters a field with Tab (which selects its whole text).
+    void Enter(QWidget *field) {
+        Reactivate();
+        field->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(WaitUntil([&] { return field->hasFocus(); }));
+    }
+    void Type(const QString &keys) { QTest::keyClicks(QApplication::focusWidget(), keys); }
+    void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    }
+    // Enters field, types keys over its selected text and leaves it with Tab.
+    void Edit(QWidget *field, const QString &keys) {
+        Enter(field);
+        Type(keys);
+        Press(Qt::Key_Tab);
+    }
+    // Enters field, pastes text over its whole content with Ctrl+V and leaves it with Tab.
+    void Paste(QWidget *field, const QString &text) {
+        Enter(field);
+        QApplication::clipboard()->setText(text);
+        Press(Qt::Key_V, Qt::ControlModifier);
+        Press(Qt::Key_Tab);
+    }
+    // An access key (Alt+letter) and the wait for its click, which lands after an animation.
+    void AccessKey(Qt::Key letter) {
+        Press(letter, Qt::AltModifier);
+        Pump(200);
+    }
+
+    std::vector<QString> BoxTexts() const {
+        std::vector<QString> texts;
+        for (const ModalWatchdog::Box &box : watchdog.Boxes()) texts.push_back(box.text);
+        return texts;
+    }
+
+    repeatersim::Simulator sim;
+};
