@@ -4,14 +4,24 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 RELEASE ?= build-release
 WINBUILD ?= build-win
+FUZZBUILD ?= build-fuzz
+# Seconds each fuzz target runs: `make fuzz`, and the short runs inside `make check`.
+FUZZ_SECONDS ?= 60
+FUZZ_CHECK_SECONDS ?= 5
+# The soak: Load and Save cycles against the simulated repeater with random faults.
+SOAK_CYCLES ?= 3000
+SOAK_WORKERS ?= 8
 
-# Debian packages the build, the tests and the demo need.
-DEB_PACKAGES := g++ make cmake pkg-config libgtest-dev libgmock-dev qt6-base-dev \
-                g++-mingw-w64-x86-64 fonts-wine
+# Debian packages the build, the tests and the demo need. The Windows side: the MinGW-w64 cross
+# compiler (its posix flavour), GoogleTest's sources to cross-compile, and Wine (wine64 and the
+# small wine package that adds /usr/bin/wine) with socat to run the Windows tests.
+DEB_PACKAGES := g++ make cmake pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev \
+                g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix fonts-wine wine64 wine socat clang libclang-rt-14-dev
 
 CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: all deps build release win check test demo bench screenshot package clean
+.PHONY: all deps build release win check test demo bench screenshot package clean \
+        fuzz-build fuzz fuzz-check soak
 
 all: build
 
@@ -42,34 +52,63 @@ $(RELEASE)/CMakeCache.txt:
 release: $(RELEASE)/CMakeCache.txt
 	cmake --build $(RELEASE) -j $(JOBS)
 
-# The Windows side, cross-built with MinGW-w64.
+# The Windows side, cross-built with MinGW-w64: maillink.dll, relaycfg.exe and the library's
+# tests, in $(WINBUILD)/bin. Its tests run under Wine against the simulator of the Linux build.
 $(WINBUILD)/CMakeCache.txt:
-	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DRELAY_GUI=OFF -DRELAY_NATIVE_BUILD_DIR=$(abspath $(BUILD))
 
 win: $(WINBUILD)/CMakeCache.txt
 	cmake --build $(WINBUILD) -j $(JOBS)
 
 test: build win
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	cd $(WINBUILD) && ctest --output-on-failure
+	cd $(WINBUILD) && ctest --output-on-failure -V
 
 check: deps
 	$(MAKE) test
+	$(MAKE) fuzz-check
 
-demo: deps release
+# The window against a simulated repeater (tools/demo.sh). Without a display it says how to get
+# one before anything is built.
+demo:
+	@tools/demo.sh --check-display
+	@$(MAKE) --no-print-directory deps release
 	tools/demo.sh $(RELEASE)
 
 bench: deps release
 	$(RELEASE)/bench/transfer_bench
 
-# A picture of the window as it looks after start-up (offscreen: no display needed), with an
-# empty private port directory so that the machine's own ports do not show.
+# The fuzz targets: clang's libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer, in a
+# build of their own that holds nothing else.
+$(FUZZBUILD)/CMakeCache.txt:
+	cmake -S . -B $(FUZZBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRELAY_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+
+fuzz-build: $(FUZZBUILD)/CMakeCache.txt
+	cmake --build $(FUZZBUILD) -j $(JOBS)
+
+fuzz: deps fuzz-build
+	tests/fuzz/run_fuzzers.sh $(FUZZBUILD) $(FUZZ_SECONDS)
+
+fuzz-check: fuzz-build
+	tests/fuzz/run_fuzzers.sh $(FUZZBUILD) $(FUZZ_CHECK_SECONDS)
+
+# Thousands of Load and Save cycles with random faults (not part of `make check`).
+soak: deps release
+	$(RELEASE)/bench/soak_run --cycles $(SOAK_CYCLES) --workers $(SOAK_WORKERS)
+
+# Pictures of the window as it looks after start-up and after a Load from the simulated sample
+# repeater (offscreen: no display needed), with private port directories so that the machine's
+# own ports do not show.
 screenshot: deps release
 	@mkdir -p docs
 	@ports=$$(mktemp -d); \
 	  MAILLINK_DEVICE_DIR=$$ports QT_QPA_PLATFORM=offscreen \
 	    $(RELEASE)/relaytool/window/relaytool_screenshot docs/screenshot.png; rc=$$?; \
 	  rmdir $$ports; [ $$rc -eq 0 ] && echo "screenshot: wrote docs/screenshot.png"; exit $$rc
+	QT_QPA_PLATFORM=offscreen $(RELEASE)/relaytool/window/relaytool_loaded_screenshot docs/screenshot-loaded.png
+	@echo "screenshot: wrote docs/screenshot-loaded.png (after a Load from the sample repeater)"
 
 # A Debian package (CPack) of relaytool, relaycfg, libmaillink, the desktop entry and the icon.
 package: deps release
@@ -77,4 +116,4 @@ package: deps release
 	@ls -1 $(RELEASE)/*.deb
 
 clean:
-	rm -rf $(BUILD) $(RELEASE) $(WINBUILD)
+	rm -rf $(BUILD) $(RELEASE) $(WINBUILD) $(FUZZBUILD)

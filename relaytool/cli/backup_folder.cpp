@@ -1,14 +1,8 @@
 #include "backup_folder.h"
 
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
-
-#include "text_files.h"
 
 namespace {
-
-constexpr int kMaxNameAttempts = 100;
 
 std::string Environment(const char *name) {
     const char *value = std::getenv(name);
@@ -39,37 +33,10 @@ bool AutomaticBackupFolder(std::string &folder, std::string &error) {
     return true;
 }
 
+const char *AutomaticBackupFolderHelp() {
+    return "${XDG_STATE_HOME:-$HOME/.local/state}/relaycfg/backups/PORT-YYYYmmddTHHMMSS.txt";
+}
+
 std::string SavedAtText(std::time_t when) { return FormatTime(when, "%Y-%m-%dT%H:%M:%S%z"); }
 
-bool SaveAutomaticBackup(const RepeaterMemory &memory, const std::string &portLabel,
-                         const std::string &portStem, std::time_t when, std::string &path,
-                         std::string &error) {
-    std::string folder;
-    if (!AutomaticBackupFolder(folder, error)) return false;
-    std::error_code ec;
-    const bool created = std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        error = folder + ": " + ec.message();
-        return false;
-    }
-    if (created) {
-        std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::replace, ec);
-    }
-
-    const std::string text = FormatBackup(memory, portLabel, SavedAtText(when));
-    const std::string stem = folder + "/" + portStem + "-" + FormatTime(when, "%Y%m%dT%H%M%S");
-    for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
-        std::string candidate = stem;
-        if (attempt > 1) candidate.append("-").append(std::to_string(attempt));
-        candidate.append(".txt");
-        bool exists = false;
-        if (WriteTextFile(candidate, text, false, error, &exists)) {
-            path = candidate;
-            return true;
-        }
-        if (!exists) return false;
-    }
-    error = stem + ".txt: too many backups with this name";
-    return false;
-}
+std::string BackupNameStamp(std::time_t when) { return FormatTime(when, "%Y%m%dT%H%M%S"); }

@@ -1,5 +1,8 @@
 // Where relaycfg keeps the automatic backups it takes before every write:
-// ${XDG_STATE_HOME:-$HOME/.local/state}/relaycfg/backups/<port>-YYYYmmddTHHMMSS.txt
+//   POSIX:   ${XDG_STATE_HOME:-$HOME/.local/state}/relaycfg/backups/<port>-YYYYmmddTHHMMSS.txt
+//   Windows: %LOCALAPPDATA%\relaycfg\backups\<port>-YYYYmmddTHHMMSS.txt
+// The folder and the local time are the platform's (backup_folder.cpp, win32/backup_folder.cpp);
+// saving a backup there is the same everywhere (automatic_backup.cpp).
 #pragma once
 
 #include <ctime>
@@ -11,8 +14,14 @@
 // XDG rules say). false when neither XDG_STATE_HOME nor HOME gives one.
 bool AutomaticBackupFolder(std::string &folder, std::string &error);
 
+// The folder as the help text names it.
+const char *AutomaticBackupFolderHelp();
+
 // "2025-01-31T14:05:09+0100": the local time for the file's "saved" line.
 std::string SavedAtText(std::time_t when);
+
+// "20250131T140509": the local time for a backup's file name.
+std::string BackupNameStamp(std::time_t when);
 
 // Saves memory as a new file in the folder (created when missing, readable by the owner only),
 // named <portStem>-YYYYmmddTHHMMSS.txt, or with "-2", "-3" ... before ".txt" when that name is

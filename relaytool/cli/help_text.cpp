@@ -1,5 +1,8 @@
 #include "help_text.h"
 
+#include "backup_folder.h"
+#include "port_target.h"
+
 namespace {
 
 const char kExitCodes[] =
@@ -13,17 +16,17 @@ const char kExitCodes[] =
     "  6  file error: a backup file is unreadable, damaged or foreign, or cannot be written\n"
     "  7  refused: an edit or the resulting image breaks the configuration rules\n";
 
-const char kPortOption[] =
-    "  --port PORT   COM1 to COM9, or the path of a serial device (for example /dev/ttyUSB0)\n";
+std::string PortOption() { return std::string("  --port PORT   ") + PortOptionHelp() + "\n"; }
 
 const char kCommonOptions[] =
     "  --quiet       no progress on standard error\n"
     "  --help, -h    this help\n";
 
-const char kBackupFolder[] =
-    "Before it writes, relaycfg saves the repeater's current memory to\n"
-    "  ${XDG_STATE_HOME:-$HOME/.local/state}/relaycfg/backups/PORT-YYYYmmddTHHMMSS.txt\n"
-    "and a failed write names that file and the restore command that puts it back.\n";
+std::string BackupFolder() {
+    return std::string("Before it writes, relaycfg saves the repeater's current memory to\n  ") +
+           AutomaticBackupFolderHelp() +
+           "\nand a failed write names that file and the restore command that puts it back.\n";
+}
 
 std::string Overview() {
     return std::string(
@@ -39,12 +42,12 @@ std::string Overview() {
                "  set     --port PORT EDITS   change fields, write, then verify\n"
                "\n"
                "Options:\n") +
-           kPortOption + kCommonOptions + "  --version     the program's version\n" +
+           PortOption() + kCommonOptions + "  --version     the program's version\n" +
            "\n"
            "Progress goes to standard error; standard output carries only the result.\n"
            "`relaycfg COMMAND --help` describes one command.\n"
            "\n" +
-           kBackupFolder + "\n" + kExitCodes;
+           BackupFolder() + "\n" + kExitCodes;
 }
 
 std::string PortsHelp() {
@@ -67,7 +70,7 @@ std::string ShowHelp() {
                "window shows: parent RFPI, PARK (PLI, eleven digits, check character), base RPN,\n"
                "repeater RPN, monitor beep, ignore HOP control and the repeater's own RFPI.\n"
                "\n") +
-           kPortOption + "  --json        one JSON object instead of the text form\n" +
+           PortOption() + "  --json        one JSON object instead of the text form\n" +
            kCommonOptions + "\n" + kExitCodes;
 }
 
@@ -80,7 +83,7 @@ std::string BackupHelp() {
                "named after a \"#\", and \"crc32: XXXXXXXX\", the CRC-32 (IEEE 802.3, as zlib and\n"
                "gzip compute it) of the 32 info bytes followed by the 80 image bytes.\n"
                "\n") +
-           kPortOption + kCommonOptions + "\n" + kExitCodes;
+           PortOption() + kCommonOptions + "\n" + kExitCodes;
 }
 
 std::string RestoreHelp() {
@@ -91,7 +94,7 @@ std::string RestoreHelp() {
                "current memory, writes FILE's 80-byte image, reads it back and compares. Every\n"
                "byte that differs is named.\n"
                "\n") +
-           kPortOption + kCommonOptions + "\n" + kBackupFolder + "\n" + kExitCodes;
+           PortOption() + kCommonOptions + "\n" + BackupFolder() + "\n" + kExitCodes;
 }
 
 std::string SetHelp() {
@@ -111,10 +114,10 @@ std::string SetHelp() {
                "  --ignore-hop on|off  the \"Ignore HOP control\" switch\n"
                "\n"
                "Options:\n") +
-           kPortOption +
+           PortOption() +
            "  --dry-run     print the resulting configuration, the bytes that change and the\n"
            "                whole image, and write nothing\n" +
-           kCommonOptions + "\n" + kBackupFolder + "\n" + kExitCodes;
+           kCommonOptions + "\n" + BackupFolder() + "\n" + kExitCodes;
 }
 
 }  // namespace

@@ -82,6 +82,10 @@ PortTarget::~PortTarget() {
     std::filesystem::remove_all(bindingDir_, ignored);
 }
 
+const char *PortOptionHelp() {
+    return "COM1 to COM9, or the path of a serial device (for example /dev/ttyUSB0)";
+}
+
 std::string ShellQuoted(const std::string &text) {
     bool plain = !text.empty();
     for (char c : text)

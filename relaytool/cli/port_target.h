@@ -1,5 +1,6 @@
 // The --port argument: COM1 to COM9, or (on POSIX) the path of a serial device, which is bound
 // as COM1 in a private temporary port directory for the run so that Maillink opens exactly it.
+// (port_target.cpp on POSIX, win32/port_target.cpp on Windows.)
 #pragma once
 
 #include <cstdint>
@@ -27,5 +28,9 @@ private:
     std::string oldDeviceDir_;
 };
 
-// The text quoted for a POSIX shell when it holds anything beyond letters, digits and / . _ - +
+// The text quoted for the platform's shell (a POSIX shell; cmd.exe on Windows) when it holds
+// anything beyond letters, digits and / . _ - + (and \ : on Windows).
 std::string ShellQuoted(const std::string &text);
+
+// What --port takes, for the help text.
+const char *PortOptionHelp();

@@ -3,14 +3,14 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <thread>
 #include <vector>
 
+#include "link_platform.h"
 #include "maillink.h"
 #include "pty_peer.h"
 #include "temp_port_dir.h"
@@ -75,16 +75,6 @@ inline Bytes ReadWaiting(std::size_t count, unsigned timeoutMs) {
         if (n == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return got;
-}
-
-// Waits until the device side holds count bytes that the host has not read yet.
-inline bool WaitForWaitingInput(int deviceFd, int count) {
-    for (int i = 0; i < 1000; ++i) {
-        int waiting = 0;
-        if (::ioctl(deviceFd, FIONREAD, &waiting) == 0 && waiting >= count) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
 }
 
 inline Bytes RxBytes(unsigned from, unsigned count) { return Bytes(SmRxMail + from, SmRxMail + from + count); }

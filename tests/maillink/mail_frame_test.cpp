@@ -4,7 +4,6 @@
 
 #include "link_fixture.h"
 #include "mail_budget.h"
-#include "posix_waits.h"
 
 using namespace linktest;
 
@@ -16,7 +15,7 @@ PtyPeer::Answer AcknowledgeWhenAsked(const Bytes &frame) {
     return {};
 }
 
-double EchoPollMs() { return maillink::posix::kEchoYieldNanoseconds / 1e6; }
+double EchoPollMs() { return EchoPollMinimumMs(); }
 
 }  // namespace
 
@@ -152,7 +151,7 @@ TEST_F(MailTest, AnErrorStaysAndStopsFurtherMailsUntilSmInit) {
     // nothing sent, the stored code returned.
     peer_.SetEcho(true);
     peer_.Send({0x99});
-    ASSERT_TRUE(WaitForWaitingInput(peer_.DeviceFd(), 1));
+    ASSERT_TRUE(WaitForHostInput(peer_, 1));
     SmConfig.AckMode = 1;
     std::memset(SmTxMail, 0, 3);
     SmTxMail[25] = 0;

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "link_fixture.h"
-#include "posix_waits.h"
 
 using namespace linktest;
 
@@ -205,7 +204,7 @@ TEST_F(MailTest, InputWaitingBeforeTheMailIsDiscarded) {
     const Bytes reply = Reply(8, Counting(9));
     peer_.OnMessage(Answering(reply));
     peer_.Send({0xFF, 0xFF, 0x4D, 0x12});
-    ASSERT_TRUE(WaitForWaitingInput(peer_.DeviceFd(), 4));
+    ASSERT_TRUE(WaitForHostInput(peer_, 4));
     SmConfig.RxMailExpected = 1;
     SmConfig.FixedRxLength = 1;
     PutMail(2, kReadMail);
@@ -225,7 +224,7 @@ TEST_F(MailTest, LineThatHangsUpMidExchangeEndsByTheBudget) {
         int32_t expected;
         double atLeastMs;
     };
-    const double echoPollMs = maillink::posix::kEchoYieldNanoseconds / 1e6;
+    const double echoPollMs = EchoPollMinimumMs();
     const Case cases[] = {
         {"before the echo", false, 0, 0, 20, 6, 12 * 40 * echoPollMs},
         {"before the reply", true, 1, 100, 60, 1, 60 * 5.0},
@@ -258,6 +257,8 @@ TEST_F(MailTest, LineThatHangsUpMidExchangeEndsByTheBudget) {
         EXPECT_EQ(GetSerialData(buffer, sizeof buffer), 0);
         CloseSerialPort();
         EXPECT_EQ(hComPort, MAILLINK_NO_PORT);
-        EXPECT_EQ(OpenSerialPort(4, 9600), 0) << "a dead line cannot be opened again";
+        if (kHungUpLineStaysGone) {
+            EXPECT_EQ(OpenSerialPort(4, 9600), 0) << "a dead line cannot be opened again";
+        }
     }
 }

@@ -1,23 +1,8 @@
 #include "pty_peer.h"
 
-#include <cerrno>
 #include <chrono>
-#include <fcntl.h>
-#include <poll.h>
-#include <stdexcept>
-#include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
-
-void SetRaw(int fd) {
-    termios settings{};
-    if (::tcgetattr(fd, &settings) == 0) {
-        ::cfmakeraw(&settings);
-        ::tcsetattr(fd, TCSANOW, &settings);
-    }
-}
 
 bool FrameComplete(const std::vector<uint8_t> &message) {
     return message.size() >= 5 && message.size() == message[4] + 6u;
@@ -26,17 +11,7 @@ bool FrameComplete(const std::vector<uint8_t> &message) {
 }  // namespace
 
 PtyPeer::PtyPeer() {
-    masterFd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (masterFd_ < 0 || ::grantpt(masterFd_) != 0 || ::unlockpt(masterFd_) != 0)
-        throw std::runtime_error("cannot open a pseudo-terminal");
-    const char *name = ::ptsname(masterFd_);
-    if (name == nullptr) throw std::runtime_error("pseudo-terminal has no name");
-    devicePath_ = name;
-    // The peer keeps the device side open, so the line stays up between the library's opens.
-    deviceFd_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (deviceFd_ < 0) throw std::runtime_error("cannot open the pseudo-terminal's device side");
-    SetRaw(deviceFd_);
-    SetRaw(masterFd_);
+    OpenPlatformLine();
     thread_ = std::thread([this] { Serve(); });
 }
 
@@ -44,13 +19,7 @@ PtyPeer::~PtyPeer() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
     CloseLine();
-    if (deviceFd_ >= 0) ::close(deviceFd_);
-}
-
-void PtyPeer::Publish(const std::string &dir, unsigned comNumber) const {
-    const std::string entry = dir + "/COM" + std::to_string(comNumber);
-    ::unlink(entry.c_str());
-    if (::symlink(devicePath_.c_str(), entry.c_str()) != 0) throw std::runtime_error("cannot publish " + entry);
+    ClosePlatformLine();
 }
 
 void PtyPeer::OnMessage(Handler handler) {
@@ -63,7 +32,7 @@ void PtyPeer::Send(const std::vector<uint8_t> &bytes) { WriteAll(bytes); }
 void PtyPeer::HangUp() {
     hangUpRequested_ = true;
     // The serving thread closes the line; wait until it has.
-    for (int i = 0; i < 200 && hangUpRequested_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int i = 0; i < 400 && hangUpRequested_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 std::vector<uint8_t> PtyPeer::Received() const {
@@ -81,45 +50,52 @@ bool PtyPeer::WaitForMessages(std::size_t count, unsigned timeoutMs) const {
     return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return messages_ >= count; });
 }
 
-void PtyPeer::WriteAll(const std::vector<uint8_t> &bytes) {
-    std::lock_guard<std::mutex> lock(writeMutex_);
-    std::size_t done = 0;
-    while (masterFd_ >= 0 && done < bytes.size()) {
-        const ssize_t n = ::write(masterFd_, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
-            break;
-        }
-    }
+std::shared_ptr<LineEnd> PtyPeer::Line() const {
+    std::lock_guard<std::mutex> lock(lineMutex_);
+    return line_;
 }
 
-void PtyPeer::CloseLine() {
+void PtyPeer::SetLine(std::shared_ptr<LineEnd> line) {
+    std::lock_guard<std::mutex> writing(writeMutex_);
+    std::lock_guard<std::mutex> lock(lineMutex_);
+    line_ = std::move(line);
+}
+
+void PtyPeer::WriteAll(const std::vector<uint8_t> &bytes) {
     std::lock_guard<std::mutex> lock(writeMutex_);
-    if (masterFd_ >= 0) ::close(masterFd_);
-    masterFd_ = -1;
+    if (const std::shared_ptr<LineEnd> line = Line()) line->Write(bytes.data(), bytes.size());
+}
+
+void PtyPeer::CloseLine() { SetLine(nullptr); }
+
+void PtyPeer::HangUpLine() {
+    if (const std::shared_ptr<LineEnd> line = Line()) {
+        std::lock_guard<std::mutex> lock(writeMutex_);
+        line->HangUp();
+    }
+    CloseLine();
 }
 
 void PtyPeer::Serve() {
     while (!stop_) {
         if (hangUpRequested_) {
-            CloseLine();
+            HangUpLine();
             hangUpRequested_ = false;
         }
-        if (masterFd_ < 0) {
+        const std::shared_ptr<LineEnd> line = Line();
+        if (!line) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
             continue;
         }
-        pollfd entry{masterFd_, POLLIN, 0};
-        if (::poll(&entry, 1, 5) <= 0 || (entry.revents & POLLIN) == 0) continue;
         uint8_t chunk[256];
-        const ssize_t n = ::read(masterFd_, chunk, sizeof chunk);
+        const long n = line->Read(chunk, sizeof chunk, 5);
         if (n > 0) HandleBytes(chunk, static_cast<std::size_t>(n));
+        if (n < 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
 
 void PtyPeer::HandleBytes(const uint8_t *data, std::size_t length) {
-    for (std::size_t i = 0; i < length && masterFd_ >= 0; ++i) {
+    for (std::size_t i = 0; i < length && Line(); ++i) {
         const uint8_t byte = data[i];
         std::vector<uint8_t> message;
         Handler handler;
@@ -150,7 +126,7 @@ void PtyPeer::HandleBytes(const uint8_t *data, std::size_t length) {
         Answer answer = handler ? handler(message) : Answer{};
         if (answer.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
         if (!answer.bytes.empty()) WriteAll(answer.bytes);
-        if (answer.hangUp) CloseLine();
+        if (answer.hangUp) HangUpLine();
         {
             std::lock_guard<std::mutex> lock(mutex_);
             ++messages_;

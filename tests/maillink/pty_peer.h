@@ -1,16 +1,20 @@
-// The device end of a pseudo-terminal, scripted by a test: it records every byte the library
-// sends, echoes it (or not, or changed), and answers complete frames with whatever the test's
-// handler returns (acknowledge bytes, replies of any shape, silence, a hang-up).
+// A scripted device at the far end of the library's serial line: it records every byte the
+// library sends, echoes it (or not, or changed), and answers complete frames with whatever the
+// test's handler returns (acknowledge bytes, replies of any shape, silence, a hang-up). The line
+// itself is a LineEnd: a pseudo-terminal on POSIX, the test driver's relay under Wine.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "line_end.h"
 
 class PtyPeer {
 public:
@@ -23,16 +27,26 @@ public:
     // for every byte that does not start a frame.
     using Handler = std::function<Answer(const std::vector<uint8_t> &message)>;
 
-    PtyPeer();   // opens the pair and starts serving; throws std::runtime_error on failure
-    ~PtyPeer();  // stops serving and closes both ends
+    // Starts serving; on POSIX it opens the pseudo-terminal first. Throws std::runtime_error on
+    // failure.
+    PtyPeer();
+    ~PtyPeer();  // stops serving and closes the line
     PtyPeer(const PtyPeer &) = delete;
     PtyPeer &operator=(const PtyPeer &) = delete;
 
+    // The device as the library's side names it: the pseudo-terminal's path on POSIX, "COMn"
+    // under Wine (once published).
     const std::string &DevicePath() const { return devicePath_; }
-    // Publishes the device as <dir>/COM<n> (a symlink).
-    void Publish(const std::string &dir, unsigned comNumber) const;
+    // Makes the device the library's COM<n>. POSIX: a symlink <dir>/COM<n> (several names may
+    // point at one device). Wine: a connection to the driver's relay for COM<n>, which gives a
+    // fresh line (dir is not used; one COM number per peer).
+    void Publish(const std::string &dir, unsigned comNumber);
+    // n of the last Publish, 0 before.
+    unsigned ComNumber() const { return comNumber_; }
+#ifndef _WIN32
     // A descriptor of the device side that the peer keeps open (its settings are the line's).
     int DeviceFd() const { return deviceFd_; }
+#endif
 
     void SetEcho(bool on) { echo_ = on; }
     // The echo of the byte at this position of each message comes back with its bits inverted.
@@ -56,11 +70,21 @@ private:
     void Serve();
     void HandleBytes(const uint8_t *data, std::size_t length);
     void WriteAll(const std::vector<uint8_t> &bytes);
+    std::shared_ptr<LineEnd> Line() const;
+    void SetLine(std::shared_ptr<LineEnd> line);
     void CloseLine();
+    void HangUpLine();
+    // The platform's part: open the line (POSIX) and close the device side for good.
+    void OpenPlatformLine();
+    void ClosePlatformLine();
 
-    int masterFd_ = -1;
-    int deviceFd_ = -1;
+    mutable std::mutex lineMutex_;  // guards line_
+    std::shared_ptr<LineEnd> line_;
     std::string devicePath_;
+    unsigned comNumber_ = 0;
+#ifndef _WIN32
+    int deviceFd_ = -1;
+#endif
 
     std::atomic<bool> echo_{true};
     std::atomic<int> corruptAt_{-1};
@@ -74,7 +98,7 @@ private:
     std::vector<uint8_t> received_;
     std::vector<uint8_t> message_;  // the frame being collected
     std::size_t messages_ = 0;
-    std::mutex writeMutex_;  // one writer at a time on the master side
+    std::mutex writeMutex_;  // one writer at a time on the line
 
     std::thread thread_;
 };

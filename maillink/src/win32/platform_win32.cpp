@@ -123,6 +123,9 @@ char *LastErrorText(char *buffer, uint8_t size) {
     if (buffer == nullptr || size == 0) return buffer;
     const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, buffer, size, nullptr);
     if (length == 0) WriteErrorCode(buffer, size, static_cast<int32_t>(code));
+    // A FormatMessageA that failed (text too long for the buffer) has replaced the last error
+    // with its own; put the reported one back, so that asking again gives the same answer.
+    ::SetLastError(code);
     return buffer;
 }
 

@@ -1,0 +1,45 @@
+// The --port argument on Windows: COM1 to COM9 (any letter case). Windows names its serial ports
+// itself, so there is no device path to bind.
+#include <cctype>
+#include <cstring>
+
+#include "command_line.h"
+#include "port_target.h"
+
+namespace {
+
+bool IsComName(const std::string &text, uint8_t &number) {
+    if (text.size() != 4) return false;
+    for (std::size_t i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(text[i])) != "COM"[i]) return false;
+    if (text[3] < '1' || text[3] > '9') return false;
+    number = static_cast<uint8_t>(text[3] - '0');
+    return true;
+}
+
+}  // namespace
+
+PortTarget::PortTarget(const std::string &argument) {
+    uint8_t number = 0;
+    if (!IsComName(argument, number))
+        throw UsageError(Command::None, "--port takes COM1 to COM9, not \"" + argument + "\"");
+    number_ = number;
+    label_ = "COM" + std::to_string(number);
+    stem_ = label_;
+}
+
+PortTarget::~PortTarget() = default;
+
+const char *PortOptionHelp() { return "COM1 to COM9"; }
+
+// cmd.exe: a text with blanks or any of its special characters goes in double quotes (file names
+// cannot hold a double quote themselves).
+std::string ShellQuoted(const std::string &text) {
+    bool plain = !text.empty();
+    for (char c : text)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && std::strchr("/\\:._-+", c) == nullptr) plain = false;
+    if (plain) return text;
+    std::string quoted(1, '"');
+    quoted.append(text).push_back('"');
+    return quoted;
+}

@@ -1,0 +1,48 @@
+// The fault matrix: every fault of the simulated repeater at every mail of a Load and of a Save,
+// and what each case must leave behind.
+//
+// A Load and a Save both send 14 mails: 4 reads of the identification block (mails 1 to 4), then
+// 10 image mails (5 to 14): reads for a Load, writes of one 8-byte chunk each for a Save.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "load_save.h"
+#include "repeater_sim.h"
+
+enum class Sequence { Load, Save };
+
+constexpr unsigned kInfoMails = 4;
+constexpr unsigned kImageMails = 10;
+constexpr unsigned kSequenceMails = kInfoMails + kImageMails;
+constexpr unsigned kChunkBytes = 8;
+
+struct FaultCase {
+    Sequence sequence = Sequence::Load;
+    repeatersim::Fault fault = repeatersim::Fault::None;
+    unsigned mail = 1;  // 1-based, as the simulator counts
+    uint8_t value = 0;  // the fault's parameter (echo byte index, length byte, device type)
+};
+
+// Every fault at every mail position of both sequences.
+std::vector<FaultCase> AllFaultCases();
+
+// "Save_NoEcho_mail07": a name for test lists and filters.
+std::string CaseName(const FaultCase &c);
+
+struct ExpectedOutcome {
+    WorkflowResult result;
+    unsigned mailsSent = 0;  // complete frames the device saw: none after a failing mail
+    // Save: the image chunks the device holds new afterwards, counted from the first; the rest
+    // keep their old bytes, except that `lostChunk` (when not negative) stayed old although the
+    // sequence went on past it.
+    unsigned chunksWritten = 0;
+    int lostChunk = -1;
+    // The least time the case takes: the budget that a missing answer uses up.
+    std::chrono::milliseconds atLeast{0};
+};
+
+ExpectedOutcome Expect(const FaultCase &c);

@@ -1,0 +1,177 @@
+// Every fault of the simulated repeater at every mail of a Load and of a Save, through the Load
+// and Save sequences that the front ends use. Each case checks the result, that the port was
+// released, the image rule of a Load (a failed Load leaves the image as it was) and what the
+// repeater holds after a Save.
+//
+// The slow cases wait out a whole echo or reply budget (10 to 20 s), so this binary is run by
+// fault_matrix_runner, which runs the cases in parallel processes.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fault_cases.h"
+#include "image_rules.h"
+#include "load_save.h"
+#include "maillink.h"
+#include "memory_buffers.h"
+#include "memory_transfer.h"
+#include "port_settings.h"
+#include "repeater_sim.h"
+#include "temp_port_dir.h"
+#include "workflow_state.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using repeatersim::Fault;
+
+constexpr unsigned kPort = 1;
+constexpr std::size_t kImage = kImageMails * kChunkBytes;
+
+// The descriptors this process holds now.
+std::set<int> OpenDescriptors() {
+    std::set<int> fds;
+    DIR *dir = ::opendir("/proc/self/fd");
+    if (dir == nullptr) return fds;
+    const int own = ::dirfd(dir);
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.') continue;
+        const int fd = std::stoi(entry->d_name);
+        if (fd != own) fds.insert(fd);
+    }
+    ::closedir(dir);
+    return fds;
+}
+
+Bytes Pattern(uint8_t seed, std::size_t size) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(seed + 11 * i);
+    return bytes;
+}
+
+Bytes ImageNow() { return {ConfigImage, ConfigImage + kImage}; }
+
+class FaultMatrix : public testing::TestWithParam<FaultCase> {
+protected:
+    void SetUp() override {
+        sim_.Start();
+        sim_.Publish(ports_.Path(), kPort);
+        PortSettings.PortNumber = kPort;
+        PortSettings.BaudRate = 9600;
+        std::fill(std::begin(InfoBlock), std::end(InfoBlock), uint8_t{0});
+        std::fill(std::begin(ConfigImage), std::end(ConfigImage), uint8_t{0});
+        ParkLastDigit = '\0';
+        deviceBefore_ = Pattern(0x31, repeatersim::kConfigSize);
+        sim_.SetConfig(deviceBefore_);
+    }
+
+    WorkflowResult Run(const FaultCase &c, std::chrono::milliseconds &took) {
+        sim_.SetFault({c.fault, c.mail, c.value});
+        const auto start = std::chrono::steady_clock::now();
+        const WorkflowResult result =
+            c.sequence == Sequence::Load ? LoadFromRepeater() : SaveToRepeater();
+        took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        return result;
+    }
+
+    // The port is closed and held by nobody: this process can open it again at once.
+    void ExpectPortReleased(const FaultCase &c, const std::set<int> &fdsBefore) {
+        EXPECT_EQ(hComPort, MAILLINK_NO_PORT) << "the port was left open";
+        const std::set<int> fdsAfter = OpenDescriptors();
+        std::vector<int> added;
+        std::set_difference(fdsAfter.begin(), fdsAfter.end(), fdsBefore.begin(), fdsBefore.end(),
+                            std::back_inserter(added));
+        EXPECT_TRUE(added.empty()) << "descriptors left open: " << testing::PrintToString(added);
+        if (c.fault == Fault::HangUp) {
+            EXPECT_TRUE(sim_.IsHungUp());  // the device is gone; there is nothing to reopen
+            return;
+        }
+        ASSERT_EQ(OpenSerialPort(kPort, 9600), 1) << "the device cannot be opened again";
+        CloseSerialPort();
+    }
+
+    TempPortDir ports_;
+    repeatersim::Simulator sim_;
+    Bytes deviceBefore_;
+};
+
+TEST_P(FaultMatrix, ResultPortAndData) {
+    const FaultCase c = GetParam();
+    const ExpectedOutcome expected = Expect(c);
+
+    // A Load starts from an image shown earlier, with or without a good Load behind it; a Save
+    // writes a fresh image prepared as the window prepares it.
+    const bool loadedBefore = c.mail % 2 == 0;
+    DataLoaded = loadedBefore;
+    const Bytes image = Pattern(c.sequence == Sequence::Load ? 0x9C : 0xC5, kImage);
+    std::copy(image.begin(), image.end(), ConfigImage);
+    if (c.sequence == Sequence::Save) {
+        ASSERT_TRUE(PrepareImageForSave(ConfigImage, c.mail % 3 == 0, "1", "2").ok);
+    }
+    const Bytes imageBefore = ImageNow();
+    const std::set<int> fdsBefore = OpenDescriptors();
+
+    std::chrono::milliseconds took{};
+    const WorkflowResult result = Run(c, took);
+
+    EXPECT_EQ(result.outcome, expected.result.outcome);
+    EXPECT_EQ(result.code, expected.result.code)
+        << "got \"" << TransferErrorText(result.code) << "\"";
+    EXPECT_EQ(sim_.MailCount(), expected.mailsSent) << "mails after the failing one, or too few";
+    EXPECT_GE(took, expected.atLeast) << "the wait ended before its budget";
+    ExpectPortReleased(c, fdsBefore);
+    EXPECT_TRUE(std::all_of(ConfigImage + kImage, std::end(ConfigImage),
+                            [](uint8_t b) { return b == 0; }))
+        << "bytes beyond the image changed";
+
+    const Bytes device = sim_.Config();
+    if (c.sequence == Sequence::Load) {
+        if (result.outcome == WorkflowOutcome::Done) {
+            EXPECT_EQ(ImageNow(), Bytes(deviceBefore_.begin(), deviceBefore_.begin() + kImage));
+            EXPECT_TRUE(DataLoaded);
+        } else {
+            EXPECT_EQ(ImageNow(), imageBefore) << "a failed Load must leave the image as it was";
+            EXPECT_EQ(DataLoaded, loadedBefore);
+        }
+        EXPECT_EQ(device, deviceBefore_) << "a Load wrote to the device";
+        return;
+    }
+
+    // Save: chunk k new for k below chunksWritten (but not the lost one), old from there on.
+    Bytes expectedDevice = deviceBefore_;
+    for (unsigned k = 0; k < expected.chunksWritten; ++k) {
+        if (static_cast<int>(k) == expected.lostChunk) continue;
+        std::copy_n(imageBefore.begin() + k * kChunkBytes, kChunkBytes,
+                    expectedDevice.begin() + k * kChunkBytes);
+    }
+    for (std::size_t i = 0; i < device.size(); ++i)
+        ASSERT_EQ(device[i], expectedDevice[i]) << "device byte " << i << " (chunk " << i / 8 << ")";
+    EXPECT_EQ(ImageNow(), imageBefore) << "a Save changed the window's image";
+}
+
+INSTANTIATE_TEST_SUITE_P(AllMails, FaultMatrix, testing::ValuesIn(AllFaultCases()),
+                         [](const testing::TestParamInfo<FaultCase> &info) {
+                             return CaseName(info.param);
+                         });
+
+// The table itself: every fault at every mail of both sequences, exactly once.
+TEST(FaultMatrixTable, CoversEveryFaultAtEveryMailOnce) {
+    std::set<std::string> names;
+    for (const FaultCase &c : AllFaultCases()) {
+        EXPECT_GE(c.mail, 1u);
+        EXPECT_LE(c.mail, kSequenceMails);
+        names.insert(CaseName(c));
+    }
+    EXPECT_EQ(names.size(), 2u * 7u * kSequenceMails);
+    EXPECT_EQ(AllFaultCases().size(), names.size());
+}
+
+}  // namespace
