@@ -18,6 +18,7 @@ targets=("$@")
 here=$(cd "$(dirname "$0")" && pwd)
 
 failed=0
+passed=0
 for target in "${targets[@]}"; do
     program="$build/tests/fuzz/fuzz_$target"
     if [ ! -x "$program" ]; then
@@ -37,10 +38,12 @@ for target in "${targets[@]}"; do
     if [ $rc -eq 0 ]; then
         printf 'fuzz: %-15s %3ss  %9s inputs, %5s new in corpus, no finding\n' \
             "$target" "$seconds" "${runs:-?}" "${found:-?}"
+        passed=$((passed + 1))
     else
         failed=1
         echo "fuzz: $target FAILED (exit $rc); the end of $log:"
         grep -E 'invariant broken|ERROR|SUMMARY|Test unit written' "$log" | head -n 20
     fi
 done
+echo "fuzz: $passed passed, $(( ${#targets[@]} - passed )) failed"
 exit $failed
