@@ -8,21 +8,13 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "com_port_name.h"
 #include "command_line.h"
 
 namespace {
 
 constexpr const char *kDeviceDirVariable = "MAILLINK_DEVICE_DIR";
 constexpr uint8_t kBoundNumber = 1;
-
-bool IsComName(const std::string &text, uint8_t &number) {
-    if (text.size() != 4) return false;
-    for (std::size_t i = 0; i < 3; ++i)
-        if (std::toupper(static_cast<unsigned char>(text[i])) != "COM"[i]) return false;
-    if (text[3] < '1' || text[3] > '9') return false;
-    number = static_cast<uint8_t>(text[3] - '0');
-    return true;
-}
 
 // A file-name-safe form of the device's path for backup names: /dev/ttyUSB0 -> ttyUSB0,
 // /dev/serial/by-id/usb-X:Y -> serial_by-id_usb-X_Y, /dev/pts/3 -> pts_3.

@@ -3,21 +3,9 @@
 #include <cctype>
 #include <cstring>
 
+#include "com_port_name.h"
 #include "command_line.h"
 #include "port_target.h"
-
-namespace {
-
-bool IsComName(const std::string &text, uint8_t &number) {
-    if (text.size() != 4) return false;
-    for (std::size_t i = 0; i < 3; ++i)
-        if (std::toupper(static_cast<unsigned char>(text[i])) != "COM"[i]) return false;
-    if (text[3] < '1' || text[3] > '9') return false;
-    number = static_cast<uint8_t>(text[3] - '0');
-    return true;
-}
-
-}  // namespace
 
 PortTarget::PortTarget(const std::string &argument) {
     uint8_t number = 0;
