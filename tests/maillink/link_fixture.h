@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -78,6 +79,19 @@ inline Bytes ReadWaiting(std::size_t count, unsigned timeoutMs) {
 }
 
 inline Bytes RxBytes(unsigned from, unsigned count) { return Bytes(SmRxMail + from, SmRxMail + from + count); }
+
+// GetWin32ErrorText with a buffer of the given size.
+inline std::string ErrorText(uint8_t size = 200) {
+    char buffer[256] = {};
+    return GetWin32ErrorText(buffer, size);
+}
+
+// The baud rate the peer's line is set to.
+inline uint32_t LineRate(const PtyPeer &peer) {
+    LineSettings settings;
+    EXPECT_TRUE(ReadLineSettings(peer, settings));
+    return settings.baudRate;
+}
 
 }  // namespace linktest
 

@@ -13,21 +13,6 @@
 
 using namespace linktest;
 
-namespace {
-
-std::string ErrorText() {
-    char buffer[256] = {};
-    return GetWin32ErrorText(buffer, 200);
-}
-
-uint32_t LineRate(const PtyPeer &peer) {
-    LineSettings settings;
-    EXPECT_TRUE(ReadLineSettings(peer, settings));
-    return settings.baudRate;
-}
-
-}  // namespace
-
 TEST_F(LinkTest, RateTermiosCannotSetFailsTheOpenAndLeavesTheDeviceFree) {
     for (uint32_t rate : {0u, 9601u, 12345u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(rate);

@@ -11,21 +11,6 @@
 
 using namespace linktest;
 
-namespace {
-
-std::string ErrorText(uint8_t size = 200) {
-    char buffer[256] = {};
-    return GetWin32ErrorText(buffer, size);
-}
-
-uint32_t LineRate(const PtyPeer &peer) {
-    LineSettings settings;
-    EXPECT_TRUE(ReadLineSettings(peer, settings));
-    return settings.baudRate;
-}
-
-}  // namespace
-
 TEST_F(LinkTest, PortNumbersOutsideOneToNineAreRefusedWithoutTouchingAnyDevice) {
     for (unsigned number : {0u, 10u, 58u, 255u}) {
         SCOPED_TRACE(number);
