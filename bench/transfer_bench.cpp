@@ -6,7 +6,10 @@
 // Each scenario runs the transfers of a Load (identification block, then the 80-byte image) and
 // of a Save (identification block, then writing the image) N times, first with the line alone,
 // then with a 16 ms latency on every byte the device sends (a USB adapter's default latency
-// timer). Exit code 1 when any transfer failed or read back wrong data.
+// timer). Then a Load's first transfer on a silent line (nothing echoes or answers: a wrong port
+// or an unplugged cable), timed until it gives up with "No local echo" (code 6) on the program's
+// echo budget. Exit code 1 when any transfer failed or read back wrong data, or the silent line
+// gave another code.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -143,6 +146,28 @@ Totals RunScenario(unsigned latencyMs, const Operation &op, int runs) {
     return totals;
 }
 
+// A Load's first transfer where nothing answers: its wall time until the echo budget of the
+// first read frame runs out, and the code it ends with.
+struct SilentLine {
+    double wallMs = 0;
+    double cpuMs = 0;
+    int8_t result = 0;
+};
+
+SilentLine RunSilentLine() {
+    repeatersim::Options options;
+    options.pace = true;
+    PublishedSimulator published(options);
+    published.Sim().SetFault({repeatersim::Fault::NoEcho, 0, 0});
+    const double cpu0 = CpuMs(RUSAGE_THREAD);
+    const auto start = Clock::now();
+    SilentLine silent;
+    silent.result = ReadInfoBlock(0, 32);
+    silent.wallMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    silent.cpuMs = CpuMs(RUSAGE_THREAD) - cpu0;
+    return silent;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -185,7 +210,12 @@ int main(int argc, char **argv) {
         }
     }
 
-    int failures = 0;
+    const SilentLine silent = RunSilentLine();
+    std::printf("silent line  ReadInfoBlock(0, 32)  wall %8.1f ms  cpu %5.2f %%  code %d  %s\n",
+                silent.wallMs, 100.0 * silent.cpuMs / silent.wallMs, silent.result,
+                silent.result == 6 ? "ok" : "FAILED");
+
+    int failures = silent.result == 6 ? 0 : 1;
     std::printf("\n%-5s %-8s %10s %10s %7s %7s %10s %8s %10s %s\n", "op", "latency",
                 "mean wall", "limit", "ratio", "worst", "+latency", "cpu", "process", "failed");
     for (const Summary &s : summaries) {
@@ -200,5 +230,31 @@ int main(int argc, char **argv) {
                     s.totals.runs);
         failures += s.totals.failures;
     }
+
+    // The figures that the README's performance section keeps.
+    const auto find = [&](const char *name, unsigned latencyMs) -> const Summary & {
+        for (const Summary &s : summaries)
+            if (s.latencyMs == latencyMs && std::strcmp(s.name, name) == 0) return s;
+        return summaries.front();
+    };
+    const Summary &load = find("Load", 0), &save = find("Save", 0);
+    const Summary &loadLate = find("Load", 16), &saveLate = find("Save", 16);
+    auto meanRatio = [](const Summary &s, const Operation &op) {
+        return s.totals.wallMs / s.totals.runs / op.wireLimitMs;
+    };
+    auto cpuShare = [](const Summary &s) { return 100.0 * s.totals.threadCpuMs / s.totals.wallMs; };
+    const int lateMails = (loadLate.totals.runs + saveLate.totals.runs) * (kInfoMails + kImageMails);
+    std::printf("\nfigures\n");
+    std::printf("  silent line, program's read-frame budget, time to code 6   %8.2f s\n",
+                silent.wallMs / 1000.0);
+    std::printf("  Load wall time / wire limit (paced simulator)              %8.3fx\n",
+                meanRatio(load, operations[0]));
+    std::printf("  Save wall time / wire limit                                %8.3fx\n",
+                meanRatio(save, operations[1]));
+    std::printf("  CPU time / wall time during a Load                         %8.2f %%\n", cpuShare(load));
+    std::printf("  CPU during a Save                                          %8.2f %%\n", cpuShare(save));
+    // A failed transfer stops at its first failed mail: one failed mail per failed run.
+    std::printf("  16 ms adapter latency: failed mails                        %8d of %d\n",
+                loadLate.totals.failures + saveLate.totals.failures, lateMails);
     return failures == 0 ? 0 : 1;
 }
