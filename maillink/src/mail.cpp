@@ -97,8 +97,7 @@ void SmSendTxMail(void) {
             ++received;
             continue;
         }
-        maillink::platform::EchoYield(hComPort);
-        if (--budget == 0) {
+        if (!maillink::SpendIdlePolls(hComPort, maillink::platform::IdlePoll::EchoYield, budget)) {
             SmError = SM_NO_ECHO;
             return;
         }
@@ -118,11 +117,10 @@ void SmCheckForEeWriteCmd(void) {
 
 void SmCheckForAcknowledge(void) {
     if (SmConfig.AckMode == 0) return;
-    uint16_t budget = kAckPolls;
+    uint32_t budget = kAckPolls;
     uint8_t byte = 0;
     while (!ReadByte(byte)) {
-        maillink::platform::IdlePause(hComPort, 1);
-        if (--budget == 0) {
+        if (!maillink::SpendIdlePolls(hComPort, maillink::platform::IdlePoll::OneMillisecond, budget)) {
             SmError = SM_ACK_TIMEOUT;
             return;
         }
@@ -131,15 +129,14 @@ void SmCheckForAcknowledge(void) {
 }
 
 void SmGetRxMail(void) {
-    uint16_t budget = SmConfig.RxTimeout;  // 16 bits: 0 wraps to 65,536 polls
+    uint32_t budget = maillink::PollBudget(SmConfig.RxTimeout);
     const bool fixed = SmConfig.FixedRxLength != 0;
     unsigned count = 0;
     unsigned complete = fixed ? kFixedReplyLength : 0;  // 0 until the length byte is known
     for (;;) {
         uint8_t byte = 0;
         if (!ReadByte(byte)) {
-            maillink::platform::IdlePause(hComPort, 5);
-            if (--budget == 0) {
+            if (!maillink::SpendIdlePolls(hComPort, maillink::platform::IdlePoll::FiveMilliseconds, budget)) {
                 // A length byte of 20 or more can never make a reply that fits the buffer:
                 // that is a length error, also when the rest of it never came.
                 const bool oversized = !fixed && count >= 3 && SmRxMail[4] >= 20;

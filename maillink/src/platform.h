@@ -28,13 +28,16 @@ uint8_t Read(uint32_t port, uint8_t *buffer, uint8_t count);
 // Sleeps the whole time (the exported Delay).
 void Sleep(uint16_t milliseconds);
 
-// The pause after an idle poll inside a wait: at most `milliseconds`, and it may end early when
-// input arrives on the port. Never a busy loop, also on a line that has hung up.
-void IdlePause(uint32_t port, uint16_t milliseconds);
+// The idle polls of the library's waits: the echo wait's (a yield of the processor after each
+// read that found nothing), and the 1 ms and 5 ms pauses of the acknowledge and reply waits.
+enum class IdlePoll : uint8_t { EchoYield, OneMillisecond, FiveMilliseconds };
 
-// The pause after an idle poll of the echo wait ("yield the processor"). Its length sets how long
-// an echo budget lasts; see the backends.
-void EchoYield(uint32_t port);
+// Waits out idle polls of a wait on the port, at most `polls` of them (callers pass at least 1),
+// and returns how many passed: at least 1, at most `polls`. The wait may end early when input
+// arrives; it never returns at once over and over, also not on a line that has hung up. Windows
+// waits out exactly one poll; POSIX sleeps once for the time of all of them and counts the polls
+// that the time it slept stands for (see posix_waits.h).
+uint32_t WaitIdlePolls(uint32_t port, IdlePoll poll, uint32_t polls);
 
 // Text of the last failed platform call into buffer, at most size characters including the
 // terminating zero (always terminated when size > 0), or "Errorcode %d" when there is none that

@@ -1,5 +1,6 @@
 // The serial port of the library: one process-wide port, opened, used and closed through the
 // exported functions below. The operating-system work is done by the platform backend.
+#include "mail_budget.h"
 #include "maillink.h"
 #include "platform.h"
 
@@ -39,11 +40,10 @@ uint8_t GetSerialData(uint8_t *buffer, uint8_t count) {
 
 uint8_t SendSerialDataWithTimeout(uint8_t value, uint16_t idlePolls) {
     SendSerialData(value);
-    uint16_t budget = idlePolls;  // 16 bits: a count of 0 wraps to 65,536 polls
+    uint32_t budget = maillink::PollBudget(idlePolls);
     uint8_t received = 0;
     while (GetSerialData(&received, 1) == 0) {
-        maillink::platform::IdlePause(hComPort, 1);
-        if (--budget == 0) return 0;
+        if (!maillink::SpendIdlePolls(hComPort, maillink::platform::IdlePoll::OneMillisecond, budget)) return 0;
     }
     return received == value ? 1 : 0;
 }

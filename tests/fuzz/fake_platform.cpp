@@ -128,13 +128,15 @@ uint8_t Read(uint32_t port, uint8_t *buffer, uint8_t count) {
 
 void Sleep(uint16_t milliseconds) { g_line.count.sleeps.push_back(milliseconds); }
 
-void IdlePause(uint32_t, uint16_t milliseconds) {
-    if (milliseconds == 1) ++g_line.count.pauses1ms;
-    else if (milliseconds == 5) ++g_line.count.pauses5ms;
-    else ++g_line.count.otherPauses;
+// One idle poll a call, as on Windows: the counters then count polls.
+uint32_t WaitIdlePolls(uint32_t, IdlePoll poll, uint32_t) {
+    switch (poll) {
+    case IdlePoll::EchoYield: ++g_line.count.echoYields; break;
+    case IdlePoll::OneMillisecond: ++g_line.count.pauses1ms; break;
+    case IdlePoll::FiveMilliseconds: ++g_line.count.pauses5ms; break;
+    }
+    return 1;
 }
-
-void EchoYield(uint32_t) { ++g_line.count.echoYields; }
 
 char *LastErrorText(char *buffer, uint8_t size) {
     if (buffer != nullptr && size > 0) buffer[0] = '\0';

@@ -1,5 +1,5 @@
 // The platform primitives on POSIX systems: termios serial devices named through
-// serial_device.h, waits that sleep on the port instead of spinning, errno as the error text.
+// serial_device.h, waits that sleep once on the port instead of polling, errno as the error text.
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -40,25 +40,53 @@ void SleepFor(long long nanoseconds) {
     }
 }
 
-// Waits at most `nanoseconds` for input on the port. A line that has hung up (poll reports
-// POLLHUP, POLLERR or POLLNVAL, or the last read failed) would make poll return at once every
-// time, so then the whole pause is slept instead: every wait keeps its length and no budget turns
-// into a busy loop.
-void PauseOnPort(uint32_t port, long long nanoseconds) {
-    if (port == kNoPort || g_readFailed) {
-        SleepFor(nanoseconds);
-        return;
-    }
-    pollfd entry{Descriptor(port), POLLIN, 0};
+long long MonotonicNanoseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// True when bytes are waiting to be read on the descriptor.
+bool InputWaiting(int fd) {
+    int waiting = 0;
+    return ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0;
+}
+
+enum class PortWait { Input, TimeUp, LineGone };
+
+// Sleeps on the port until input arrives or the monotonic clock reaches the deadline. A line
+// that has hung up (POLLHUP, POLLERR or POLLNVAL with nothing left to read) reports LineGone:
+// poll would return at once every time from then on.
+PortWait WaitForInput(int fd, long long deadline) {
+    for (;;) {
+        const long long left = deadline - MonotonicNanoseconds();
+        if (left <= 0) return PortWait::TimeUp;
+        pollfd entry{fd, POLLIN, 0};
 #if defined(__linux__) || defined(__FreeBSD__)
-    const timespec limit{static_cast<time_t>(nanoseconds / 1'000'000'000),
-                         static_cast<long>(nanoseconds % 1'000'000'000)};
-    const int ready = ::ppoll(&entry, 1, &limit, nullptr);
+        const timespec limit{static_cast<time_t>(left / 1'000'000'000), static_cast<long>(left % 1'000'000'000)};
+        const int ready = ::ppoll(&entry, 1, &limit, nullptr);
 #else
-    // poll() counts whole milliseconds: round up so that a pause is never shorter than asked.
-    const int ready = ::poll(&entry, 1, static_cast<int>((nanoseconds + 999'999) / 1'000'000));
+        // poll() counts whole milliseconds: round up so that a wait is never shorter than asked.
+        const long long ms = (left + 999'999) / 1'000'000;
+        const int ready = ::poll(&entry, 1, ms > INT_MAX ? INT_MAX : static_cast<int>(ms));
 #endif
-    if (ready < 0 || (ready > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)) SleepFor(nanoseconds);
+        if (ready == 0) continue;  // timed out: the loop's clock check ends it
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return PortWait::LineGone;
+        }
+        if ((entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && !InputWaiting(fd)) return PortWait::LineGone;
+        return PortWait::Input;
+    }
+}
+
+long long PollNanoseconds(IdlePoll poll) {
+    switch (poll) {
+    case IdlePoll::EchoYield: return posix::kEchoYieldNanoseconds;
+    case IdlePoll::OneMillisecond: return posix::kMillisecondPollNanoseconds;
+    case IdlePoll::FiveMilliseconds: return posix::kFiveMillisecondPollNanoseconds;
+    }
+    return posix::kMillisecondPollNanoseconds;
 }
 
 bool ApplyLineMode(int fd, const posix::LineMode &mode, speed_t speed) {
@@ -215,12 +243,25 @@ void Sleep(uint16_t milliseconds) {
     SleepFor(static_cast<long long>(milliseconds) * 1'000'000);
 }
 
-void IdlePause(uint32_t port, uint16_t milliseconds) {
-    PauseOnPort(port, static_cast<long long>(milliseconds) * 1'000'000);
-}
-
-void EchoYield(uint32_t port) {
-    PauseOnPort(port, posix::kEchoYieldNanoseconds);
+// One sleep for the whole remaining budget instead of a wake-up per poll: the budget keeps its
+// time (polls x nominal length), a silent line costs one wake-up, and an arriving byte ends the
+// sleep within the kernel's wake-up latency. The polls charged are those the time slept stands
+// for, rounded up: an idle poll cut short by input still counts as one, as a whole pause would.
+uint32_t WaitIdlePolls(uint32_t port, IdlePoll poll, uint32_t polls) {
+    if (polls == 0) return 0;
+    const long long nominal = PollNanoseconds(poll);
+    const long long start = MonotonicNanoseconds();
+    const long long deadline = start + nominal * polls;
+    // No port, or a line that can no longer be waited on: nothing can arrive, so the rest of the
+    // budget is slept out in one go.
+    if (port == kNoPort || g_readFailed || WaitForInput(Descriptor(port), deadline) == PortWait::LineGone) {
+        SleepFor(deadline - MonotonicNanoseconds());
+        return polls;
+    }
+    const long long elapsed = MonotonicNanoseconds() - start;
+    if (elapsed >= nominal * polls) return polls;
+    const long long spent = (elapsed + nominal - 1) / nominal;
+    return spent < 1 ? 1 : static_cast<uint32_t>(spent);
 }
 
 char *LastErrorText(char *buffer, uint8_t size) {

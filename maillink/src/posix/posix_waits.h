@@ -4,18 +4,17 @@
 
 namespace maillink::posix {
 
-// The echo wait's "yield the processor" after an idle poll: a wait on the port of at most this
-// long, ending as soon as input arrives. A plain yield costs well under a microsecond on an idle
-// Linux machine, so the echo budget of a read frame (12 bytes x 2000 polls = 24,000 polls) would
-// be gone in a few milliseconds, before the frame has even left a 9600-baud line, while spinning
-// a core. With 400 us the same budget lasts at least 24,000 x 400 us = 9.6 s of silence (timer
-// slack and the wake-up add some 80 us a poll: 11.6 s measured), in line with the reply wait's
-// ten seconds, and a silent wait wakes at most 2,500 times a second. An echo that arrives still
-// ends each wait within about 0.2 ms, so the quantum costs no time on a working line; it only
-// decides how long a missing echo takes to be noticed and what waiting costs in processor time
-// (a wake-up costs a few to some twenty microseconds: about 4 % of one core on a slow virtual
-// machine, also while the echo trickles in at 9600 baud; shorter quanta cost more).
-constexpr long kEchoYieldNanoseconds = 400'000;
+// The nominal length of an idle poll of the echo wait ("yield the processor"). A plain yield
+// costs well under a microsecond on an idle Linux machine and about a millisecond on a busy one,
+// so a count of yields is no measure of time. With 40 us the program's echo budget of a read
+// frame (12 bytes x 2000 polls = 24,000 polls) lasts about one second of silence, which is how
+// long a missing echo takes to be noticed, while an echo delayed by an adapter's 16 ms latency
+// timer costs only 400 of a byte's 2000 polls.
+constexpr long kEchoYieldNanoseconds = 40'000;
+
+// The acknowledge wait's and the reply wait's polls: 1 ms and 5 ms pauses.
+constexpr long kMillisecondPollNanoseconds = 1'000'000;
+constexpr long kFiveMillisecondPollNanoseconds = 5'000'000;
 
 // A write that cannot hand over any byte for this long (output stopped, nobody reading the other
 // end) gives up and reports what it handed over, instead of blocking for ever.

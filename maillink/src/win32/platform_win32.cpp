@@ -109,13 +109,15 @@ void Sleep(uint16_t milliseconds) {
     ::Sleep(milliseconds);
 }
 
-// On Windows an idle poll costs what the protocol's budgets were written for: a plain Sleep.
-void IdlePause(uint32_t, uint16_t milliseconds) {
-    ::Sleep(milliseconds);
-}
-
-void EchoYield(uint32_t) {
-    ::Sleep(0);
+// On Windows an idle poll costs what the protocol's budgets were written for: one plain Sleep,
+// Sleep(0) in the echo wait, Sleep(1) and Sleep(5) in the acknowledge and reply waits.
+uint32_t WaitIdlePolls(uint32_t, IdlePoll poll, uint32_t) {
+    switch (poll) {
+    case IdlePoll::EchoYield: ::Sleep(0); break;
+    case IdlePoll::OneMillisecond: ::Sleep(1); break;
+    case IdlePoll::FiveMilliseconds: ::Sleep(5); break;
+    }
+    return 1;
 }
 
 char *LastErrorText(char *buffer, uint8_t size) {
