@@ -28,6 +28,15 @@ double MillisecondsOf(Fn &&fn) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
+// A wait that must last at least leastMs and, with room for a loaded machine, at most twice its
+// nominal time plus 100 ms: a wait ten times too long fails as surely as one too short.
+inline ::testing::AssertionResult LastsBetween(double elapsedMs, double leastMs, double nominalMs) {
+    const double mostMs = 2.0 * nominalMs + 100.0;
+    if (elapsedMs >= leastMs && elapsedMs <= mostMs) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the wait took " << elapsedMs << " ms; it must take " << leastMs
+                                         << " to " << mostMs << " ms (nominal " << nominalMs << " ms)";
+}
+
 inline uint8_t Sum(const Bytes &bytes) {
     unsigned sum = 0;
     for (uint8_t b : bytes) sum += b;

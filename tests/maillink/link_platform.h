@@ -43,9 +43,15 @@ bool WaitForHostInput(const PtyPeer &peer, int count);
 int NoDeviceError();
 std::string SystemErrorText(int code);
 
-// The least time an idle poll of the echo wait takes (POSIX waits a fixed quantum; Win32 yields
-// with Sleep(0), which may return at once).
-double EchoPollMinimumMs();
+// How long an idle poll of the echo wait lasts on this platform: at least leastMs, and nominalMs
+// for the upper bounds of the waits. POSIX gives it a fixed length; Win32 yields with Sleep(0),
+// which may return at once, after a ReadFile that under Wine is a round trip to the wineserver
+// (13 to 140 us measured; 0.5 ms leaves room for a loaded machine).
+struct PollLength {
+    double leastMs;
+    double nominalMs;
+};
+PollLength EchoPoll();
 
 // Whether a line that hung up stays gone. On POSIX the peer's pseudo-terminal is gone for good;
 // under Wine the driver's relay offers a fresh line on the same COM number at once.

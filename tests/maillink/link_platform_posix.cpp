@@ -65,6 +65,9 @@ bool WaitForHostInput(const PtyPeer &peer, int count) {
 
 std::string SystemErrorText(int code) { return std::strerror(code); }
 
-double EchoPollMinimumMs() { return maillink::posix::kEchoYieldNanoseconds / 1e6; }
+PollLength EchoPoll() {
+    const double ms = maillink::posix::kEchoYieldNanoseconds / 1e6;
+    return {ms, ms};
+}
 
 }  // namespace linktest

@@ -85,6 +85,6 @@ std::string SystemErrorText(int code) {
     return length == 0 ? "Errorcode " + std::to_string(code) : std::string(text, length);
 }
 
-double EchoPollMinimumMs() { return 0.0; }
+PollLength EchoPoll() { return {0.0, 0.5}; }
 
 }  // namespace linktest

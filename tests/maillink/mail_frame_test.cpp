@@ -15,8 +15,6 @@ PtyPeer::Answer AcknowledgeWhenAsked(const Bytes &frame) {
     return {};
 }
 
-double EchoPollMs() { return EchoPollMinimumMs(); }
-
 }  // namespace
 
 TEST(MailRecords, SmInitSetsTheDefaultsAndLeavesBuffersAlone) {
@@ -217,14 +215,23 @@ TEST_F(MailTest, EchoMustComeBackByteForByte) {
     }
 }
 
+// Silence lasts the whole echo budget and not much more: a short one, and the program's 24,000
+// polls for a read frame.
 TEST_F(MailTest, EchoBudgetRunsOutInSilence) {
     peer_.SetEcho(false);
-    SmConfig.EchoTimeoutPerByte = 40;
-    PutMail(2, {0x3C, 0x08, 0x00, 0x08, 0x00, 0x00});
-    int32_t result = 0;
-    const double elapsed = MillisecondsOf([&] { result = SmSendMail(); });
-    EXPECT_EQ(result, 6);
-    EXPECT_GE(elapsed, 12 * 40 * EchoPollMs());
+    const PollLength poll = EchoPoll();
+    for (uint16_t perByte : {uint16_t{40}, uint16_t{2000}}) {
+        SCOPED_TRACE(perByte);
+        SmInit();
+        SmConfig.AckMode = 0;
+        SmConfig.EchoTimeoutPerByte = perByte;
+        PutMail(2, {0x3C, 0x08, 0x00, 0x08, 0x00, 0x00});
+        int32_t result = 0;
+        const double elapsed = MillisecondsOf([&] { result = SmSendMail(); });
+        EXPECT_EQ(result, 6);
+        const double polls = 12.0 * perByte;
+        EXPECT_TRUE(LastsBetween(elapsed, polls * poll.leastMs, polls * poll.nominalMs));
+    }
 }
 
 TEST_F(MailTest, EchoThatStopsHalfwayRunsOutTheBudget) {
@@ -236,7 +243,7 @@ TEST_F(MailTest, EchoThatStopsHalfwayRunsOutTheBudget) {
     const double elapsed = MillisecondsOf([&] { result = SmSendMail(); });
     EXPECT_EQ(result, 6);
     // Up to six pauses may be cut short by the six bytes that do come.
-    EXPECT_GE(elapsed, (12 * 40 - 6) * EchoPollMs());
+    EXPECT_TRUE(LastsBetween(elapsed, (12 * 40 - 6) * EchoPoll().leastMs, 12 * 40 * EchoPoll().nominalMs));
 }
 
 // An allowance of 0 is bounded (65,536 polls a byte) but not empty: a late echo still counts.
@@ -273,7 +280,8 @@ TEST_F(MailTest, EepromWriteMailsPauseAsConfigured) {
         int32_t result = -1;
         const double elapsed = MillisecondsOf([&] { result = SmSendMail(); });
         EXPECT_EQ(result, 0);
-        EXPECT_GE(elapsed, c.atLeastMs);
+        // The pause and a 12- to 17-byte echo.
+        EXPECT_TRUE(LastsBetween(elapsed, c.atLeastMs, c.atLeastMs));
         EXPECT_EQ(SmConfig.EeWriteDelay, c.delayAfter);
     }
 }
@@ -284,6 +292,6 @@ TEST_F(MailTest, EepromPauseAboveFiveSecondsIsCutAndStoredBack) {
     int32_t result = -1;
     const double elapsed = MillisecondsOf([&] { result = SmSendMail(); });
     EXPECT_EQ(result, 0);
-    EXPECT_GE(elapsed, 5000);
+    EXPECT_TRUE(LastsBetween(elapsed, 5000, 5000));
     EXPECT_EQ(SmConfig.EeWriteDelay, 5000);
 }

@@ -1,7 +1,9 @@
-// What only POSIX shows of the port functions: baud rates that termios cannot set, and a device
-// that opens but is no serial line (the line settings fail after the open).
+// What only POSIX shows of the port functions: baud rates that termios cannot set, a device
+// that opens but is no serial line (the line settings fail after the open), and every termios
+// setting of the line read back after an open from a hostile state.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,4 +43,54 @@ TEST_F(LinkTest, OpenThatFailsAfterTheDeviceOpenedReleasesIt) {
 
     ASSERT_EQ(OpenSerialPort(kCom, 19200), 1);
     EXPECT_EQ(LineRate(peer_), 19200u);
+}
+
+// The device is left by an earlier user in a state far from the repeater's line: 7 data bits,
+// even parity, 2 stop bits, hardware and software flow control, canonical mode with echo and
+// signals, CR/LF translation both ways, reads that wait, and 1200 baud. The open must set every
+// part of it, not rely on the device being raw already.
+TEST_F(LinkTest, OpenSetsEveryLineSettingFromAHostileState) {
+    termios hostile{};
+    ASSERT_EQ(::tcgetattr(peer_.DeviceFd(), &hostile), 0);
+    hostile.c_cflag = (hostile.c_cflag & ~static_cast<tcflag_t>(CSIZE | CLOCAL)) | CS7 | PARENB | CSTOPB | CRTSCTS;
+    hostile.c_iflag |= IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP | INPCK | PARMRK | BRKINT;
+    hostile.c_oflag |= OPOST | ONLCR;
+    hostile.c_lflag |= ICANON | ECHO | ECHONL | ISIG | IEXTEN;
+    hostile.c_cc[VMIN] = 1;
+    hostile.c_cc[VTIME] = 5;
+    ASSERT_EQ(::cfsetispeed(&hostile, B1200), 0);
+    ASSERT_EQ(::cfsetospeed(&hostile, B1200), 0);
+    ASSERT_EQ(::tcsetattr(peer_.DeviceFd(), TCSANOW, &hostile), 0);
+    // A pseudo-terminal keeps 8 data bits and no parity whatever it is asked; the rest it takes.
+    termios before{};
+    ASSERT_EQ(::tcgetattr(peer_.DeviceFd(), &before), 0);
+    ASSERT_EQ(before.c_cflag & (CSTOPB | CRTSCTS | CLOCAL), static_cast<tcflag_t>(CSTOPB | CRTSCTS));
+    ASSERT_EQ(before.c_iflag & (IXON | ICRNL), static_cast<tcflag_t>(IXON | ICRNL));
+    ASSERT_EQ(before.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+    ASSERT_EQ(::cfgetospeed(&before), static_cast<speed_t>(B1200));
+
+    ASSERT_EQ(OpenSerialPort(kCom, 9600), 1);
+    termios line{};
+    ASSERT_EQ(::tcgetattr(peer_.DeviceFd(), &line), 0);
+    const struct {
+        const char *what;
+        tcflag_t flags;
+        tcflag_t mustBe;
+    } checks[] = {
+        {"8 data bits", line.c_cflag & CSIZE, CS8},
+        {"no parity, 1 stop bit", line.c_cflag & (PARENB | PARODD | CSTOPB), 0},
+        {"no hardware flow control", line.c_cflag & CRTSCTS, 0},
+        {"receiver on, modem lines ignored", line.c_cflag & (CREAD | CLOCAL), CREAD | CLOCAL},
+        {"no XON/XOFF", line.c_iflag & (IXON | IXOFF | IXANY), 0},
+        {"no CR/LF mapping on input", line.c_iflag & (ICRNL | INLCR | IGNCR), 0},
+        {"all 8 bits, no parity marks or checks", line.c_iflag & (ISTRIP | INPCK | PARMRK), 0},
+        {"a break is no signal", line.c_iflag & BRKINT, 0},
+        {"no output processing", line.c_oflag & OPOST, 0},
+        {"no line editing, echo or signals", line.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0},
+        {"reads return at once (VMIN)", line.c_cc[VMIN], 0},
+        {"reads return at once (VTIME)", line.c_cc[VTIME], 0},
+        {"9600 baud in", ::cfgetispeed(&line), B9600},
+        {"9600 baud out", ::cfgetospeed(&line), B9600},
+    };
+    for (const auto &check : checks) EXPECT_EQ(check.flags, check.mustBe) << check.what;
 }

@@ -96,7 +96,7 @@ TEST_F(SimulatorLink, WriteMailIsStoredAndReadsBack) {
     int32_t result = -1;
     elapsed = MillisecondsOf([&] { result = SmSendMail(); });
     ASSERT_EQ(result, 0);
-    EXPECT_GE(elapsed, 200.0) << "the EEPROM pause of 8 x 25 ms";
+    EXPECT_TRUE(LastsBetween(elapsed, 200.0, 200.0)) << "the EEPROM pause of 8 x 25 ms";
     const auto config = sim_.Config();
     EXPECT_EQ(Bytes(config.begin() + 0x10, config.begin() + 0x18), data);
 
