@@ -59,7 +59,7 @@ void Prepare(uint16_t echoPerByte, uint8_t rxExpected, uint16_t rxTimeout) {
 }  // namespace
 
 int main() {
-    std::printf("echo yield quantum: %ld us\n", maillink::posix::kEchoYieldNanoseconds / 1000);
+    std::printf("echo wait idle poll: %ld us nominal\n", maillink::posix::kEchoYieldNanoseconds / 1000);
     TempPortDir ports;
     {
         PtyPeer silent;
