@@ -1,5 +1,6 @@
 // The platform primitives on POSIX systems: termios serial devices named through
 // serial_device.h, waits that sleep once on the port instead of polling, errno as the error text.
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -254,14 +255,22 @@ uint32_t WaitIdlePolls(uint32_t port, IdlePoll poll, uint32_t polls) {
     const long long deadline = start + nominal * polls;
     // No port, or a line that can no longer be waited on: nothing can arrive, so the rest of the
     // budget is slept out in one go.
-    if (port == kNoPort || g_readFailed || WaitForInput(Descriptor(port), deadline) == PortWait::LineGone) {
-        SleepFor(deadline - MonotonicNanoseconds());
+    if (port == kNoPort || g_readFailed) {
+        SleepFor(deadline - start);
         return polls;
     }
+    switch (WaitForInput(Descriptor(port), deadline)) {
+    case PortWait::TimeUp: return polls;
+    case PortWait::LineGone: SleepFor(deadline - MonotonicNanoseconds()); return polls;
+    case PortWait::Input: break;
+    }
+    // Input is waiting. A wake-up that came late (a loaded machine) must not throw it away by
+    // using up the budget before it is read: one poll is left for it, as a poll-by-poll wait
+    // would have read it before its next pause.
     const long long elapsed = MonotonicNanoseconds() - start;
-    if (elapsed >= nominal * polls) return polls;
     const long long spent = (elapsed + nominal - 1) / nominal;
-    return spent < 1 ? 1 : static_cast<uint32_t>(spent);
+    const long long most = polls > 1 ? polls - 1 : 1;
+    return static_cast<uint32_t>(std::clamp(spent, 1LL, most));
 }
 
 char *LastErrorText(char *buffer, uint8_t size) {
