@@ -44,7 +44,8 @@ void SetRepeaterLine(ptypair::PtyPair &line) {
     if (!done) {
         const int err = errno;
         ptypair::ClosePtyPair(line);
-        throw std::runtime_error(std::string("pseudo-terminal: line settings: ") + std::strerror(err));
+        throw std::runtime_error(std::string("pseudo-terminal: line settings: ") +
+                                 std::strerror(err));
     }
 }
 

@@ -43,7 +43,9 @@ public:
     TempPortDir &operator=(const TempPortDir &) = delete;
 
     const std::string &Path() const { return folder_.Path(); }
-    std::string Entry(unsigned comNumber) const { return folder_.File("COM" + std::to_string(comNumber)); }
+    std::string Entry(unsigned comNumber) const {
+        return folder_.File("COM" + std::to_string(comNumber));
+    }
 
 private:
     testsupport::TempFolder folder_;  // removed after MAILLINK_DEVICE_DIR is put back
