@@ -14,9 +14,11 @@ SOAK_WORKERS ?= 8
 
 # Debian packages the build, the tests and the demo need. The Windows side: the MinGW-w64 cross
 # compiler (its posix flavour), GoogleTest's sources to cross-compile, and Wine (wine64 and the
-# small wine package that adds /usr/bin/wine) with socat to run the Windows tests.
+# small wine package that adds /usr/bin/wine) with socat to run the Windows tests. dpkg-dev has
+# dpkg-shlibdeps, which `make package` uses to find the package's run-time dependencies.
 DEB_PACKAGES := g++ make cmake pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev \
-                g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix fonts-wine wine64 wine socat clang libclang-rt-14-dev
+                g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix fonts-wine wine64 wine socat clang libclang-rt-14-dev \
+                dpkg-dev
 
 CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
@@ -38,25 +40,29 @@ deps:
 	echo "deps: installing" $$missing; \
 	apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing
 
-# The test build: sanitizers on, warnings are errors.
+# The test build: sanitizers on, warnings are errors, the benchmarks built too so that they keep
+# compiling (the tests bring the simulated repeater).
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DRELAY_SANITIZE=ON
+	cmake -S . -B $(BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DRELAY_SANITIZE=ON \
+	  -DRELAY_WERROR=ON -DRELAY_BENCH=ON
 
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The optimised build used by the demo and the benchmarks.
+# The optimised build used by the demo, the benchmarks and the package: the product alone; the
+# targets that need the simulated repeater or the benchmarks turn them on (RELEASE_OPTIONS).
 $(RELEASE)/CMakeCache.txt:
 	cmake -S . -B $(RELEASE) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DRELAY_TESTS=OFF
 
 release: $(RELEASE)/CMakeCache.txt
+	$(if $(RELEASE_OPTIONS),cmake -S . -B $(RELEASE) $(RELEASE_OPTIONS) >/dev/null)
 	cmake --build $(RELEASE) -j $(JOBS)
 
 # The Windows side, cross-built with MinGW-w64: maillink.dll, relaycfg.exe and the library's
 # tests, in $(WINBUILD)/bin. Its tests run under Wine against the simulator of the Linux build.
 $(WINBUILD)/CMakeCache.txt:
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
-	  -DRELAY_GUI=OFF -DRELAY_NATIVE_BUILD_DIR=$(abspath $(BUILD))
+	  -DRELAY_GUI=OFF -DRELAY_WERROR=ON -DRELAY_NATIVE_BUILD_DIR=$(abspath $(BUILD))
 
 win: $(WINBUILD)/CMakeCache.txt
 	cmake --build $(WINBUILD) -j $(JOBS)
@@ -73,16 +79,17 @@ check: deps
 # one before anything is built.
 demo:
 	@tools/demo.sh --check-display
-	@$(MAKE) --no-print-directory deps release
+	@$(MAKE) --no-print-directory deps release RELEASE_OPTIONS=-DRELAY_TOOLS=ON
 	tools/demo.sh $(RELEASE)
 
-bench: deps release
+bench: deps
+	@$(MAKE) --no-print-directory release RELEASE_OPTIONS=-DRELAY_BENCH=ON
 	$(RELEASE)/bench/transfer_bench
 
 # The fuzz targets: clang's libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer, in a
 # build of their own that holds nothing else.
 $(FUZZBUILD)/CMakeCache.txt:
-	cmake -S . -B $(FUZZBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRELAY_FUZZ=ON \
+	cmake -S . -B $(FUZZBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRELAY_FUZZ=ON -DRELAY_WERROR=ON \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
 fuzz-build: $(FUZZBUILD)/CMakeCache.txt
@@ -95,13 +102,15 @@ fuzz-check: fuzz-build
 	tests/fuzz/run_fuzzers.sh $(FUZZBUILD) $(FUZZ_CHECK_SECONDS)
 
 # Thousands of Load and Save cycles with random faults (not part of `make check`).
-soak: deps release
+soak: deps
+	@$(MAKE) --no-print-directory release RELEASE_OPTIONS=-DRELAY_BENCH=ON
 	$(RELEASE)/bench/soak_run --cycles $(SOAK_CYCLES) --workers $(SOAK_WORKERS)
 
 # Pictures of the window as it looks after start-up and after a Load from the simulated sample
 # repeater (offscreen: no display needed), with private port directories so that the machine's
 # own ports do not show.
-screenshot: deps release
+screenshot: deps
+	@$(MAKE) --no-print-directory release RELEASE_OPTIONS=-DRELAY_TOOLS=ON
 	@mkdir -p docs
 	@ports=$$(mktemp -d); \
 	  MAILLINK_DEVICE_DIR=$$ports QT_QPA_PLATFORM=offscreen \

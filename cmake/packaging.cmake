@@ -27,10 +27,19 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+# What the programs link (the C and C++ libraries, Qt) comes from dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# libmaillink ships in this package; dpkg-shlibdeps finds it beside the programs.
+# libmaillink ships in this package; dpkg-shlibdeps finds it beside the programs. Its shlibs
+# entry (libmaillink 1) lets other packages depend on it, and installing runs ldconfig.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
     ${CMAKE_BINARY_DIR}/maillink)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+# The window draws its dialog in Tahoma from fonts-wine when the system has no closer match;
+# without it, it falls back to Liberation Sans, Arial or DejaVu Sans, so it is recommended, not
+# required.
+if(TARGET relaytool)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-wine)
+endif()
 
 # Only what runs: the library's C header stays out of the package.
 set(CPACK_DEB_COMPONENT_INSTALL ON)

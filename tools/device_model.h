@@ -62,6 +62,8 @@ public:
 
     // True once after a write mail changed the configuration memory.
     bool TakeMemoryWritten();
+    // The end of the EEPROM write after the last write mail (in the past when none is going on).
+    Time BusyUntil() const { return busyUntil_; }
 
 private:
     enum class State { Hunt, Preamble, StartByte, Type, Length, Payload, Checksum };

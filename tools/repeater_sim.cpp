@@ -5,7 +5,7 @@
 
 #include "device_model.h"
 #include "memory_file.h"
-#include "pty_line.h"
+#include "pty_pair.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,11 +18,38 @@
 #include <map>
 #include <mutex>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <stdexcept>
 #include <thread>
 #include <unistd.h>
 
 namespace repeatersim {
+
+namespace {
+
+// The line as a repeater's port runs it: 9600 baud, receiver on, modem lines ignored, reads that
+// return at once. Throws std::runtime_error.
+void SetRepeaterLine(ptypair::PtyPair &line) {
+    termios tio{};
+    bool done = ::tcgetattr(line.slave, &tio) == 0;
+    if (done) {
+        tio.c_cflag |= CLOCAL | CREAD;
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 0;
+        ::cfsetispeed(&tio, B9600);
+        ::cfsetospeed(&tio, B9600);
+        done = ::tcsetattr(line.slave, TCSANOW, &tio) == 0;
+    }
+    if (!done) {
+        const int err = errno;
+        ptypair::ClosePtyPair(line);
+        throw std::runtime_error(std::string("pseudo-terminal: line settings: ") +
+                                 std::strerror(err));
+    }
+}
+
+}  // namespace
 
 using detail::Clock;
 using detail::LineEvent;
@@ -40,7 +67,7 @@ struct Simulator::Impl {
     mutable std::mutex mu;
     std::condition_variable lineClosed;
     detail::DeviceModel device;
-    detail::PtyLine line;
+    ptypair::PtyPair line;
     std::string devicePath;  // kept after the line is closed
     std::vector<std::filesystem::path> links;
     int wakeRead = -1;
@@ -84,7 +111,7 @@ void Simulator::Impl::Wake() const {
 }
 
 void Simulator::Impl::CloseLine() {
-    detail::ClosePtyLine(line);
+    ptypair::ClosePtyPair(line);
     inbound.clear();
     outbound.clear();
     hungUp = true;
@@ -220,7 +247,8 @@ void Simulator::Start() {
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     }
     try {
-        s.line = detail::OpenPtyLine();
+        s.line = ptypair::OpenPtyPair();
+        SetRepeaterLine(s.line);
     } catch (...) {
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
@@ -239,6 +267,25 @@ void Simulator::Start() {
     s.thread = std::thread([&s] { s.Run(); });
 }
 
+bool Simulator::WaitIdle(std::chrono::milliseconds limit) const {
+    const Impl &s = *impl_;
+    const Time deadline = Clock::now() + limit;
+    for (;;) {
+        Time idleFrom;
+        {
+            std::lock_guard lock(s.mu);
+            int unread = 0;  // written by the host, not yet read by the simulator's thread
+            if (s.line.master >= 0) ::ioctl(s.line.master, FIONREAD, &unread);
+            const bool quiet = s.inbound.empty() && s.outbound.empty() && unread == 0;
+            idleFrom = quiet ? s.device.BusyUntil() : Clock::now() + std::chrono::milliseconds(1);
+        }
+        const Time now = Clock::now();
+        if (idleFrom <= now) return true;
+        if (now >= deadline) return false;
+        std::this_thread::sleep_until(std::min(idleFrom, deadline));
+    }
+}
+
 void Simulator::Stop() {
     Impl &s = *impl_;
     {
@@ -248,7 +295,7 @@ void Simulator::Stop() {
     }
     if (s.thread.joinable()) s.thread.join();
     std::lock_guard lock(s.mu);
-    detail::ClosePtyLine(s.line);
+    ptypair::ClosePtyPair(s.line);
     for (int *fd : {&s.wakeRead, &s.wakeWrite}) {
         if (*fd >= 0) ::close(*fd);
         *fd = -1;

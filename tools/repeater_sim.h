@@ -11,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -85,6 +86,10 @@ public:
     void ClearReceived();
     // Complete frames seen (well-formed or not).
     unsigned MailCount() const;
+    // Waits until the device has nothing left to do: what the host sent is read and served, what
+    // is due at the host is sent, and an EEPROM write has finished. false if that takes longer
+    // than `limit`. For tests that would otherwise sleep through the EEPROM pause.
+    bool WaitIdle(std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) const;
 
     // Replaces the device's answer to every complete frame (after its echo) by the bytes that the
     // function returns, given the frame's bytes. An empty function restores normal service.

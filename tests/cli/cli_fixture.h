@@ -16,6 +16,7 @@
 #include "memory_buffers.h"
 #include "relaycfg.h"
 #include "repeater_sim.h"
+#include "temp_folder.h"
 #include "temp_port_dir.h"
 #include "workflow_state.h"
 
@@ -25,27 +26,6 @@ struct CliRun {
     int code = -1;
     std::string out;
     std::string err;
-};
-
-// A folder of its own under /tmp, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        char pattern[] = "/tmp/relaycfg-test-XXXXXX";
-        const char *made = ::mkdtemp(pattern);
-        path_ = made ? made : "";
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    const std::string &Path() const { return path_; }
-    std::string File(const std::string &name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
 };
 
 class CliTest : public testing::Test {
@@ -118,7 +98,7 @@ protected:
     }
 
     TempPortDir ports_;
-    TempFolder state_;
-    TempFolder files_;
+    testsupport::TempFolder state_;
+    testsupport::TempFolder files_;
     repeatersim::Simulator sim_;
 };

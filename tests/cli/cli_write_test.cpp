@@ -5,7 +5,6 @@
 #include <functional>
 #include <iterator>
 #include <numeric>
-#include <thread>
 
 #include "backup_file.h"
 #include "cli_fixture.h"
@@ -133,7 +132,7 @@ TEST_F(CliWrite, FailedWriteNamesTheAutomaticBackupAndTheRestoreCommand) {
     // The named command does put the earlier image back (once the device has finished the
     // EEPROM write it was busy with when the echo went wrong).
     sim_.SetFault({});
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(sim_.WaitIdle());
     ASSERT_EQ(Run({"restore", "--port", "COM1", backups[0], "--quiet"}).code, kExitOk);
     EXPECT_EQ(DeviceImage(), before);
 }

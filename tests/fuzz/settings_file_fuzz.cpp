@@ -22,6 +22,7 @@
 #include "ini_text.h"
 #include "port_setting.h"
 #include "profile_file.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -149,27 +150,6 @@ void CheckOtherKeysKept(std::string_view content, std::string_view written) {
     }
 }
 
-// A private folder for one file round trip, removed with everything in it afterwards.
-class TempFolder {
-public:
-    TempFolder() {
-        char pattern[] = "/tmp/settings-fuzz-XXXXXX";
-        const char *made = ::mkdtemp(pattern);
-        CHECK(made != nullptr);
-        path_ = made;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    const std::string &Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 std::string ReadAll(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -179,7 +159,8 @@ std::string ReadAll(const std::string &path) {
 
 // The same write and read through a file: the profile functions and the port setting.
 void CheckThroughFile(std::string_view content, const std::string &expected, int32_t port) {
-    const TempFolder folder;
+    const testsupport::TempFolder folder("settings-fuzz");
+    CHECK(!folder.Path().empty());
     const std::string path = folder.Path() + "/relaytool.ini";
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -2,24 +2,14 @@
 // device side open too, so the line stays up between the library's opens and its settings can
 // be read.
 #include <cerrno>
-#include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
+#include "pty_pair.h"
 #include "pty_peer.h"
 
 namespace {
-
-void SetRaw(int fd) {
-    termios settings{};
-    if (::tcgetattr(fd, &settings) == 0) {
-        ::cfmakeraw(&settings);
-        ::tcsetattr(fd, TCSANOW, &settings);
-    }
-}
 
 class PtyMaster : public LineEnd {
 public:
@@ -59,18 +49,10 @@ private:
 }  // namespace
 
 void PtyPeer::OpenPlatformLine() {
-    const int masterFd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (masterFd < 0) throw std::runtime_error("cannot open a pseudo-terminal");
-    auto line = std::make_shared<PtyMaster>(masterFd);
-    if (::grantpt(masterFd) != 0 || ::unlockpt(masterFd) != 0) throw std::runtime_error("cannot open a pseudo-terminal");
-    const char *name = ::ptsname(masterFd);
-    if (name == nullptr) throw std::runtime_error("pseudo-terminal has no name");
-    devicePath_ = name;
-    deviceFd_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (deviceFd_ < 0) throw std::runtime_error("cannot open the pseudo-terminal's device side");
-    SetRaw(deviceFd_);
-    SetRaw(masterFd);
-    SetLine(std::move(line));
+    const ptypair::PtyPair pair = ptypair::OpenPtyPair();
+    devicePath_ = pair.slavePath;
+    deviceFd_ = pair.slave;
+    SetLine(std::make_shared<PtyMaster>(pair.master));
 }
 
 void PtyPeer::ClosePlatformLine() {

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "serial_device.h"
+#include "temp_folder.h"
 #include "temp_port_dir.h"
 
 namespace fs = std::filesystem;
@@ -26,9 +27,8 @@ namespace {
 class MadeUpSystem : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/maillink-naming-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
+        ASSERT_FALSE(folder_.Path().empty());
+        root_ = folder_.Path();
         for (const char *dir : {"ports", "dev", "sys/ttyS0", "sys/ttyS1", "sys/ttyS5"}) fs::create_directories(root_ / dir);
         for (const char *device : {"ttyUSB0", "ttyUSB3", "ttyACM0", "ttyS0", "ttyS1", "ttyS5"})
             std::ofstream(root_ / "dev" / device) << "";
@@ -41,7 +41,6 @@ protected:
         naming_.devDir = dev_.c_str();
         naming_.sysTtyDir = sys_.c_str();
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     void Bind(unsigned n, const std::string &target) const {
         ASSERT_EQ(::symlink(target.c_str(), (root_ / "ports" / ("COM" + std::to_string(n))).c_str()), 0);
@@ -55,6 +54,7 @@ protected:
         return ComPortDevicePathIn(naming_, n, path, sizeof path) ? path : "";
     }
 
+    testsupport::TempFolder folder_{"maillink-naming"};
     fs::path root_;
     std::string entries_, dev_, sys_;
     PortNaming naming_;
@@ -112,13 +112,13 @@ TEST(PortNamingEnvironment, DeviceDirOrUserConfigFolderHoldTheEntries) {
     const char *oldDir = std::getenv("MAILLINK_DEVICE_DIR");
     const char *oldConfig = std::getenv("XDG_CONFIG_HOME");
     const std::string savedDir = oldDir ? oldDir : "", savedConfig = oldConfig ? oldConfig : "";
-    char pattern[] = "/tmp/maillink-config-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const fs::path config = pattern;
+    const testsupport::TempFolder folder("maillink-config");
+    ASSERT_FALSE(folder.Path().empty());
+    const fs::path config = folder.Path();
     fs::create_directories(config / "maillink/ports");
     ASSERT_EQ(::symlink("/dev/null", (config / "maillink/ports/COM9").c_str()), 0);
     ::unsetenv("MAILLINK_DEVICE_DIR");
-    ::setenv("XDG_CONFIG_HOME", pattern, 1);
+    ::setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
 
     const bool found = ComPortDevicePath(9, path, sizeof path);
     const std::string resolved = found ? path : "";
@@ -126,7 +126,6 @@ TEST(PortNamingEnvironment, DeviceDirOrUserConfigFolderHoldTheEntries) {
     if (oldDir) ::setenv("MAILLINK_DEVICE_DIR", savedDir.c_str(), 1);
     if (oldConfig) ::setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
     else ::unsetenv("XDG_CONFIG_HOME");
-    fs::remove_all(config);
     EXPECT_EQ(resolved, (config / "maillink/ports/COM9").string());
 }
 

@@ -25,31 +25,30 @@ private:
 
 #else
 
+#include "temp_folder.h"
+
 class TempPortDir {
 public:
-    TempPortDir() {
-        char pattern[] = "/tmp/relaytool-ports-XXXXXX";
-        const char *made = ::mkdtemp(pattern);
-        path_ = made ? made : "";
+    TempPortDir() : folder_("relaytool-ports") {
         const char *old = std::getenv("MAILLINK_DEVICE_DIR");
         hadOld_ = old != nullptr;
         if (hadOld_) old_ = old;
-        ::setenv("MAILLINK_DEVICE_DIR", path_.c_str(), 1);
+        ::setenv("MAILLINK_DEVICE_DIR", folder_.Path().c_str(), 1);
     }
     ~TempPortDir() {
         if (hadOld_) ::setenv("MAILLINK_DEVICE_DIR", old_.c_str(), 1);
         else ::unsetenv("MAILLINK_DEVICE_DIR");
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
     }
     TempPortDir(const TempPortDir &) = delete;
     TempPortDir &operator=(const TempPortDir &) = delete;
 
-    const std::string &Path() const { return path_; }
-    std::string Entry(unsigned comNumber) const { return path_ + "/COM" + std::to_string(comNumber); }
+    const std::string &Path() const { return folder_.Path(); }
+    std::string Entry(unsigned comNumber) const {
+        return folder_.File("COM" + std::to_string(comNumber));
+    }
 
 private:
-    std::string path_;
+    testsupport::TempFolder folder_;  // removed after MAILLINK_DEVICE_DIR is put back
     std::string old_;
     bool hadOld_ = false;
 };

@@ -5,14 +5,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <fcntl.h>
 #include <numeric>
 #include <poll.h>
 #include <stdexcept>
 #include <string>
-#include <termios.h>
 #include <unistd.h>
 #include <vector>
+
+#include "pty_pair.h"
 
 using Bytes = std::vector<uint8_t>;
 using std::chrono::milliseconds;
@@ -20,15 +20,8 @@ using TestClock = std::chrono::steady_clock;
 
 class HostLine {
 public:
-    explicit HostLine(const std::string &path) {
-        fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    explicit HostLine(const std::string &path) : fd_(ptypair::OpenRawTerminal(path)) {
         if (fd_ < 0) throw std::runtime_error("cannot open " + path);
-        termios tio{};
-        ::tcgetattr(fd_, &tio);
-        ::cfmakeraw(&tio);
-        tio.c_cc[VMIN] = 0;
-        tio.c_cc[VTIME] = 0;
-        ::tcsetattr(fd_, TCSANOW, &tio);
     }
     ~HostLine() { ::close(fd_); }
     HostLine(const HostLine &) = delete;

@@ -3,7 +3,6 @@
 #include "sim_fixture.h"
 
 #include <array>
-#include <thread>
 
 using repeatersim::kConfigSize;
 using repeatersim::kInfoSize;
@@ -86,7 +85,7 @@ TEST_F(SimulatorTest, WriteMailChangesOnlyItsBytesAndSendsNoReply) {
     EXPECT_EQ(sim_->Config(), expected);
 
     // A short chunk: only its n bytes count, though the frame carries eight.
-    std::this_thread::sleep_for(milliseconds(350));  // past the EEPROM write
+    ASSERT_TRUE(sim_->WaitIdle());  // past the EEPROM write
     Send(WriteMail(0x0008, data, 5));
     std::copy(data.begin(), data.begin() + 5, expected.begin() + 8);
     EXPECT_EQ(sim_->Config(), expected);
@@ -104,7 +103,7 @@ TEST_F(SimulatorTest, MailsDuringTheEepromWriteAreEchoedButNotServed) {
     const auto secondWrite = Send(WriteMail(0x0010, data));
     EXPECT_EQ(secondWrite.echo.size(), 20u);
 
-    std::this_thread::sleep_for(milliseconds(350));
+    ASSERT_TRUE(sim_->WaitIdle());
     const auto after = Send(read);
     ASSERT_EQ(after.answer.size(), 13u);
     EXPECT_EQ(Bytes(after.answer.begin() + 4, after.answer.begin() + 12), data);

@@ -1,5 +1,6 @@
 // The memory file: round trip, strict reading, and its use by a running simulator.
 #include "sim_fixture.h"
+#include "temp_folder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -16,11 +17,9 @@ namespace {
 class MemoryFileTest : public testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/repeater-sim-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_FALSE(folder_.Path().empty());
+        dir_ = folder_.Path();
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     std::string Write(const std::string &name, const std::string &text) {
         const std::string path = (dir_ / name).string();
@@ -34,6 +33,7 @@ protected:
         return s.str();
     }
 
+    testsupport::TempFolder folder_{"repeater-sim-test"};
     fs::path dir_;
 };
 

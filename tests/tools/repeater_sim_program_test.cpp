@@ -2,6 +2,7 @@
 #include "host_line.h"
 #include "repeater_sim.h"
 #include "sim_command_line.h"
+#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -169,9 +170,9 @@ private:
 }  // namespace
 
 TEST(RepeaterSimProgram, PublishesServesAndCleansUpOnSigterm) {
-    char pattern[] = "/tmp/repeater-sim-prog-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const fs::path dir = pattern;
+    const testsupport::TempFolder folder("repeater-sim-prog");
+    ASSERT_FALSE(folder.Path().empty());
+    const fs::path dir = folder.Path();
     const fs::path memory = dir / "memory.txt";
     {
         Program program({"--dir", dir.string(), "--com", "2", "--memory", memory.string()});
@@ -197,7 +198,6 @@ TEST(RepeaterSimProgram, PublishesServesAndCleansUpOnSigterm) {
     repeatersim::Simulator saved;
     saved.LoadMemory(memory.string());  // created at exit, with the sample's memories
     EXPECT_EQ(saved.Config(), repeatersim::SampleConfigImage());
-    fs::remove_all(dir);
 }
 
 TEST(RepeaterSimProgram, UsageErrorsExitWithTwo) {

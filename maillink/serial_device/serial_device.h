@@ -1,5 +1,5 @@
 // Naming and exclusive opening of serial devices on POSIX systems, shared by the Maillink
-// library and by the program's port probe, so that both see the same COM ports.
+// library, the window's port probe and relaycfg's port survey, so that all see the same COM ports.
 //
 // COM<n> (1 to 9) resolves to a device path: an entry named COM<n> (normally a symlink) in the
 // port directory wins; the directory is $MAILLINK_DEVICE_DIR when set, else the per-user
