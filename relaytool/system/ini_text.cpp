@@ -33,7 +33,14 @@ std::vector<Line> SplitLines(std::string_view content) {
     while (start < content.size()) {
         const std::size_t newline = content.find('\n', start);
         if (newline == std::string_view::npos) {
-            lines.push_back({content.substr(start), {}});
+            // A last line that ends in a lone CR (no LF) still ends there: "Port=3\r" is 3.
+            std::string_view body = content.substr(start);
+            std::string_view end;
+            if (!body.empty() && body.back() == '\r') {
+                end = body.substr(body.size() - 1);
+                body.remove_suffix(1);
+            }
+            lines.push_back({body, end});
             break;
         }
         std::size_t bodyEnd = newline;
@@ -89,7 +96,7 @@ Location Find(const std::vector<Line> &lines, std::string_view section, std::str
 
 std::string_view LineEnding(const std::vector<Line> &lines) {
     for (const Line &line : lines)
-        if (!line.end.empty()) return line.end;
+        if (!line.end.empty() && line.end != "\r") return line.end;
     return "\n";
 }
 
@@ -139,7 +146,9 @@ std::string WithProfileValue(std::string_view content, std::string_view section,
         for (std::size_t i = 0; i < lines.size(); ++i) {
             out.append(lines[i].body);
             if (i == last) {
-                out.append(lines[i].end.empty() ? newline : lines[i].end);
+                // A last line that ends in a lone CR gets a full line break before the key.
+                if (lines[i].end == "\r") out.append("\r");
+                out.append(lines[i].end.empty() || lines[i].end == "\r" ? newline : lines[i].end);
                 out.append(keyLine).append(lines[i].end.empty() ? std::string_view{} : newline);
                 continue;
             }
