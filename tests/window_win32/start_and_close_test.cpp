@@ -1,0 +1,108 @@
+// Start-up (the window's frame and controls, the port list and the selection from the settings
+// file) and close (the settings file written).
+#include "window_fixture.h"
+
+#include "control_table.h"
+
+namespace {
+
+class StartUpTest : public WindowTest {};
+
+TEST_F(StartUpTest, WindowAndControlsStandAtTheirDesignedPixels) {
+    const WindowSpec &spec = ::Window();
+    RECT client{}, frame{};
+    GetClientRect(Window().Handle(), &client);
+    GetWindowRect(Window().Handle(), &frame);
+    EXPECT_EQ(client.right, spec.clientWidth);
+    EXPECT_EQ(client.bottom, spec.clientHeight);
+    EXPECT_EQ(frame.left, spec.left);
+    EXPECT_EQ(frame.top, spec.top);
+    char caption[64] = {};
+    GetWindowTextA(Window().Handle(), caption, sizeof caption);
+    EXPECT_STREQ(caption, spec.caption);
+
+    for (const ControlSpec &control : Controls()) {
+        SCOPED_TRACE(control.name);
+        RECT box{};
+        const HWND parent = control.parent == ControlId::None ? Window().Handle() : Control(control.parent);
+        GetWindowRect(Control(control.id), &box);
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT *>(&box), 2);
+        EXPECT_EQ(box.left, control.left);
+        EXPECT_EQ(box.top, control.top);
+        if (control.kind != ControlKind::Picture) {  // a picture's box takes its bitmap's size
+            EXPECT_EQ(box.right - box.left, control.width);
+            EXPECT_EQ(box.bottom - box.top, control.height);
+        }
+    }
+}
+
+TEST_F(StartUpTest, FieldsStartBlankAndTheFocusIsOnThePortList) {
+    EXPECT_EQ(Text(ControlId::RfpiEdit), std::string(14, ' '));
+    EXPECT_EQ(Text(ControlId::WrsRfpiEdit), std::string(14, ' '));
+    EXPECT_EQ(Text(ControlId::ParkEdit), std::string(11, ' '));
+    for (ControlId id : {ControlId::BaseRpnEdit, ControlId::RepeaterRbnEdit, ControlId::ParkPliEdit,
+                         ControlId::ParkChkEdit})
+        EXPECT_EQ(Text(id), "") << NameOf(id);
+    EXPECT_FALSE(Checked(ControlId::MonitorBeepChkBox));
+    EXPECT_FALSE(Checked(ControlId::HopCtrlChkBox));
+    EXPECT_EQ(Text(ControlId::LoadButton), "&Load");
+    EXPECT_EQ(Focused(), ControlId::ComboCOMPort);
+}
+
+// The stored port selects its entry; under Wine every pinned COM port opens, so the list is
+// COM1 to COM8 whatever stands behind them.
+struct StoredPort {
+    const char *settings;  // nullptr: no settings file
+    const char *selected;
+};
+
+class PortListTest : public WindowTest, public ::testing::WithParamInterface<StoredPort> {
+protected:
+    std::optional<std::string> Settings() const override {
+        if (GetParam().settings == nullptr) return std::nullopt;
+        return std::string(GetParam().settings);
+    }
+};
+
+TEST_P(PortListTest, ListsTheOpenablePortsAndSelectsTheStoredOne) {
+    EXPECT_EQ(PortEntries(), (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"}));
+    EXPECT_EQ(Text(ControlId::ComboCOMPort), GetParam().selected);
+    EXPECT_EQ(SendMessageA(Control(ControlId::ComboCOMPort), CB_GETCURSEL, 0, 0),
+              *GetParam().selected ? GetParam().selected[3] - '1' : CB_ERR);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, PortListTest,
+                         ::testing::Values(StoredPort{"[Com settings]\r\nPort=3\r\n", "COM3"},
+                                           StoredPort{nullptr, "COM1"},
+                                           StoredPort{"[com SETTINGS]\nport=0x5\n", "COM5"},
+                                           StoredPort{"[Com settings]\r\nPort=9\r\n", ""}));
+
+class CloseTest : public WindowTest {
+protected:
+    std::optional<std::string> Settings() const override {
+        return "; kept\r\n[Other]\r\nKey=1\r\n[Com settings]\r\nPort=2\r\n";
+    }
+    bool WindowGone() { return !IsWindow(Window().Handle()); }
+};
+
+TEST_F(CloseTest, QuitWritesThePortShownAndKeepsTheRestOfTheFile) {
+    ChoosePort("COM5");
+    Click(ControlId::Button1);
+    EXPECT_TRUE(WindowGone());
+    const std::string settings = ReadSettings();
+    EXPECT_NE(settings.find("Port=5"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("[Other]"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("Key=1"), std::string::npos) << settings;
+}
+
+TEST_F(CloseTest, AltF4WritesATypedPortText) {
+    ASSERT_EQ(Focused(), ControlId::ComboCOMPort);
+    SendMessageA(GetFocus(), EM_SETSEL, 0, -1);
+    Type("COM7");
+    SendMessageA(GetFocus(), WM_SYSKEYDOWN, VK_F4, LPARAM(1) << 29 | 1);
+    Pump();
+    EXPECT_TRUE(WindowGone());
+    EXPECT_NE(ReadSettings().find("Port=7"), std::string::npos) << ReadSettings();
+}
+
+}  // namespace
