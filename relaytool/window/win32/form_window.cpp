@@ -113,9 +113,9 @@ void FormWindow::CreateControl(const ControlSpec &spec) {
         style |= WS_CLIPCHILDREN;
         break;
     case ControlKind::MaskedEdit:
+        // A one-pixel frame: the eleven PARK digits fill their 82-pixel field.
         windowClass = "EDIT";
-        exStyle = WS_EX_CLIENTEDGE;
-        style |= ES_AUTOHSCROLL | WS_TABSTOP | (spec.readOnly ? ES_READONLY : 0);
+        style |= WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP | (spec.readOnly ? ES_READONLY : 0);
         break;
     case ControlKind::CheckBox:
         windowClass = "BUTTON";
@@ -146,6 +146,7 @@ void FormWindow::CreateControl(const ControlSpec &spec) {
                          LPARAM(LoadImageA(instance_, MAKEINTRESOURCEA(resource), IMAGE_BITMAP, 0, 0, 0)));
         break;
     case ControlKind::MaskedEdit:
+        SendMessageA(control, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(1, 0));
         shown_[Index(spec.id)] = EditState{spec.text, 0, 0};
         SetWindowSubclass(control, ControlProc, UINT_PTR(spec.id), DWORD_PTR(this));
         break;
