@@ -4,6 +4,8 @@
 
 #include "control_table.h"
 
+#include <commctrl.h>
+
 namespace {
 
 class StartUpTest : public WindowTest {};
@@ -34,6 +36,62 @@ TEST_F(StartUpTest, WindowAndControlsStandAtTheirDesignedPixels) {
             EXPECT_EQ(box.bottom - box.top, control.height);
         }
     }
+}
+
+// What each control shows beyond its place: its font as the screen draws it (so a prefix without
+// "MS Sans Serif" fails here), and its hint as a tooltip.
+TEST_F(StartUpTest, ControlsHaveTheirFontsAndHints) {
+    HWND tooltip = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM out) -> BOOL {
+            char name[64] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (std::string(name) == TOOLTIPS_CLASSA) *reinterpret_cast<HWND *>(out) = window;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&tooltip));
+    ASSERT_NE(tooltip, nullptr);
+    const HDC dc = GetDC(Window().Handle());
+    for (const ControlSpec &control : Controls()) {
+        SCOPED_TRACE(control.name);
+        if (control.kind == ControlKind::Picture || control.kind == ControlKind::Panel) continue;  // no text
+        const auto font = reinterpret_cast<HFONT>(SendMessageA(Control(control.id), WM_GETFONT, 0, 0));
+        LOGFONTA description{};
+        ASSERT_TRUE(font != nullptr && GetObjectA(font, sizeof description, &description));
+        EXPECT_EQ(description.lfHeight, -FontOf(control.font).pixels);
+        EXPECT_EQ(description.lfWeight >= FW_BOLD, FontOf(control.font).bold);
+        const HGDIOBJ before = SelectObject(dc, font);
+        char face[LF_FACESIZE] = {};
+        GetTextFaceA(dc, sizeof face, face);
+        SelectObject(dc, before);
+        EXPECT_STREQ(face, kFontFace);
+
+        TTTOOLINFOA tool{};
+        tool.cbSize = TTTOOLINFOA_V2_SIZE;
+        tool.hwnd = Window().Handle();
+        tool.uId = UINT_PTR(Control(control.id));
+        char hint[256] = {};
+        tool.lpszText = hint;
+        const bool registered = SendMessageA(tooltip, TTM_GETTOOLINFOA, 0, LPARAM(&tool)) != 0;
+        EXPECT_EQ(registered, *control.hint != '\0');
+        if (registered) {
+            EXPECT_STREQ(hint, control.hint);
+        }
+    }
+    ReleaseDC(Window().Handle(), dc);
+}
+
+TEST_F(StartUpTest, TabVisitsTheControlsInTabOrderAndComesBack) {
+    std::vector<ControlId> visited{Focused()};
+    for (size_t i = 0; i < TabOrder().size(); ++i) {
+        PressKey(VK_TAB);
+        visited.push_back(Focused());
+    }
+    std::vector<ControlId> expected(TabOrder().begin(), TabOrder().end());
+    expected.push_back(TabOrder().front());
+    EXPECT_EQ(visited, expected);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{});
 }
 
 TEST_F(StartUpTest, FieldsStartBlankAndTheFocusIsOnThePortList) {
