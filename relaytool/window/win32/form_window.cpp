@@ -148,7 +148,7 @@ void FormWindow::CreateControl(const ControlSpec &spec) {
     case ControlKind::MaskedEdit:
         SendMessageA(control, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(1, 0));
         shown_[Index(spec.id)] = EditState{spec.text, 0, 0};
-        SetWindowSubclass(control, ControlProc, UINT_PTR(spec.id), DWORD_PTR(this));
+        Subclass(control, spec.id);
         break;
     case ControlKind::ComboBox: {
         SendMessageA(control, CB_SETITEMHEIGHT, 0, Window().portListRowHeight);
@@ -156,13 +156,13 @@ void FormWindow::CreateControl(const ControlSpec &spec) {
         info.cbSize = sizeof info;
         GetComboBoxInfo(control, &info);
         portEdit_ = info.hwndItem;
-        SetWindowSubclass(control, ControlProc, UINT_PTR(spec.id), DWORD_PTR(this));
-        SetWindowSubclass(portEdit_, ControlProc, UINT_PTR(spec.id), DWORD_PTR(this));
+        Subclass(control, spec.id);
+        Subclass(portEdit_, spec.id);
         break;
     }
     case ControlKind::CheckBox:
     case ControlKind::PushButton:
-        SetWindowSubclass(control, ControlProc, UINT_PTR(spec.id), DWORD_PTR(this));
+        Subclass(control, spec.id);
         break;
     case ControlKind::Label:
     case ControlKind::Panel:

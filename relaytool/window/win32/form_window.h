@@ -57,8 +57,11 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                        UINT_PTR id, DWORD_PTR self);
+    // Controls are subclassed the classic way (their window procedure replaced), which every
+    // version of the common controls allows.
+    static LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CallOriginal(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void Subclass(HWND control, ControlId id);
     LRESULT OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnControlMessage(HWND window, ControlId id, UINT message, WPARAM wParam, LPARAM lParam);
 

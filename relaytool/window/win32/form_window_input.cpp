@@ -3,8 +3,6 @@
 // subclassed, so that keys and clicks reach the core before the control acts on them.
 #include "form_window.h"
 
-#include <commctrl.h>
-#include <windowsx.h>
 
 #include <exception>
 
@@ -41,13 +39,40 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
     }
 }
 
-LRESULT CALLBACK FormWindow::ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                         DWORD_PTR self) {
-    auto *form = reinterpret_cast<FormWindow *>(self);
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(window, ControlProc, id);
-    if (!form->core_) return DefSubclassProc(window, message, wParam, lParam);
+namespace {
+
+constexpr const char *kFormProperty = "RelayForm";
+constexpr const char *kControlProperty = "RelayControl";  // the ControlId plus 1
+constexpr const char *kOriginalProperty = "RelayOriginalProc";
+
+}  // namespace
+
+void FormWindow::Subclass(HWND control, ControlId id) {
+    SetPropA(control, kFormProperty, this);
+    SetPropA(control, kControlProperty, reinterpret_cast<HANDLE>(INT_PTR(id) + 1));
+    SetPropA(control, kOriginalProperty,
+             reinterpret_cast<HANDLE>(SetWindowLongPtrA(control, GWLP_WNDPROC, LONG_PTR(&ControlProc))));
+}
+
+LRESULT FormWindow::CallOriginal(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto original = reinterpret_cast<WNDPROC>(GetPropA(window, kOriginalProperty));
+    return CallWindowProcA(original, window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK FormWindow::ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto *form = static_cast<FormWindow *>(GetPropA(window, kFormProperty));
+    const auto id = static_cast<ControlId>(INT_PTR(GetPropA(window, kControlProperty)) - 1);
+    if (message == WM_NCDESTROY) {
+        const auto original = reinterpret_cast<WNDPROC>(GetPropA(window, kOriginalProperty));
+        SetWindowLongPtrA(window, GWLP_WNDPROC, LONG_PTR(original));
+        RemovePropA(window, kFormProperty);
+        RemovePropA(window, kControlProperty);
+        RemovePropA(window, kOriginalProperty);
+        return CallWindowProcA(original, window, message, wParam, lParam);
+    }
+    if (form == nullptr || !form->core_) return CallOriginal(window, message, wParam, lParam);
     try {
-        return form->OnControlMessage(window, static_cast<ControlId>(id), message, wParam, lParam);
+        return form->OnControlMessage(window, id, message, wParam, lParam);
     } catch (const std::exception &error) {
         form->core_->ShowError(error.what());
         return 0;
@@ -170,7 +195,7 @@ LRESULT FormWindow::OnControlMessage(HWND window, ControlId id, UINT message, WP
         const ControlId from = FocusedControl();
         if (from == id || from == ControlId::None) {
             enteringByMouse_ = true;
-            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+            const LRESULT result = CallOriginal(window, message, wParam, lParam);
             enteringByMouse_ = false;
             return result;
         }
@@ -185,20 +210,20 @@ LRESULT FormWindow::OnControlMessage(HWND window, ControlId id, UINT message, WP
             return 0;
         }
         enteringByMouse_ = true;
-        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        const LRESULT result = CallOriginal(window, message, wParam, lParam);
         enteringByMouse_ = false;
         focusMoveChecked_ = false;
         return result;
     }
     case WM_SETFOCUS: {
-        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        const LRESULT result = CallOriginal(window, message, wParam, lParam);
         // Within the combo box the focus passes from the box to its edit field: no entry.
         if (!restoringFocus_ && ControlOf(reinterpret_cast<HWND>(wParam)) != id)
             core_->Entered(id, enteringByMouse_);
         return result;
     }
     case WM_KILLFOCUS: {
-        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        const LRESULT result = CallOriginal(window, message, wParam, lParam);
         const ControlId to = ControlOf(reinterpret_cast<HWND>(wParam));
         // Focus to a message box or another program is no move between controls.
         if (!focusMoveChecked_ && to != ControlId::None && to != id)
@@ -208,7 +233,7 @@ LRESULT FormWindow::OnControlMessage(HWND window, ControlId id, UINT message, WP
     default:
         break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return CallOriginal(window, message, wParam, lParam);
 }
 
 bool FormWindow::ConsumeKey(ControlId id, char ch, bool alt) {
