@@ -231,12 +231,12 @@ bool FormCore::MustBeRefused(ControlId field) {
 // position, and shows the refusal. The text held on entry stays, so Escape still restores it.
 void FormCore::Refuse(ControlId field) {
     view_.Beep();
-    if (focused_ != field) {
-        bringingBack_ = true;
-        view_.Focus(field);
-        bringingBack_ = false;
-        focused_ = field;
-    }
+    // The view may already be moving the focus away (it reports the move before or after it
+    // happens): bring it back in either case.
+    bringingBack_ = true;
+    view_.Focus(field);
+    bringingBack_ = false;
+    focused_ = field;
     EditState state = view_.GetEditState(field);
     const int blank = Model(field).FirstBlankInputPosition(state.text);
     if (blank >= 0) state.anchor = state.cursor = blank;

@@ -166,7 +166,7 @@ private:
     KeyOutcome FieldKey(ControlId field, Field &f, char ch);
     void ShowCommitted(ControlId field, const std::string &text);
     void ReportOutcome(const WorkflowResult &result, const char *errorPrefix);
-    void RunTransfer(WorkflowResult (*sequence)(), const char *errorPrefix);
+    void RunTransfer(WorkflowResult (*sequence)(), const char *errorPrefix, ControlId focusBefore);
 
     FormView &view_;
     SystemServices &system_;

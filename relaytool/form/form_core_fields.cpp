@@ -11,14 +11,11 @@
 #include "system_services.h"
 #include "workflow_state.h"
 
-#include <stdexcept>
-
 namespace {
 
 constexpr int kRpnDigits = 3;
 constexpr std::size_t kShownRfpiCharacters = 14;  // five pairs and the blanks between them
 constexpr uint8_t kHighestListedPort = 8;
-constexpr int32_t kDefaultPort = 1;
 constexpr int32_t kBaudRate = 9600;
 
 }  // namespace
@@ -123,8 +120,7 @@ void FormCore::RefreshDisplay() {
 // The port list: COM1 to COM8 as far as they can be opened now, the stored port selected.
 void FormCore::FormActivate() {
     Observe(Handler::FormActivate, ControlId::None);
-    const std::string stored = system_.ReadProfileString(system_.SettingsReadPath(), kPortSection, kPortKey);
-    const auto storedPort = static_cast<uint8_t>(ParseProfileInteger(stored, kDefaultPort));  // low 8 bits count
+    const auto storedPort = static_cast<uint8_t>(ReadPortSetting(system_, system_.SettingsReadPath()));  // low 8 bits count
     int entries = 0;
     for (uint8_t n = 1; n <= kHighestListedPort; ++n) {
         if (!system_.ProbeComPort(n)) continue;
@@ -140,7 +136,5 @@ void FormCore::FormClose() {
     Observe(Handler::FormClose, ControlId::None);
     const std::optional<int32_t> value = PortValueToStore(view_.PortText());
     if (!value) return;
-    const std::string path = system_.SettingsWritePath();
-    if (!system_.WriteProfileString(path, kPortSection, kPortKey, std::to_string(*value)))
-        throw std::runtime_error(UnableToWriteMessage(path));
+    WritePortSetting(system_, system_.SettingsWritePath(), *value);
 }

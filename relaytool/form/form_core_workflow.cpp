@@ -63,9 +63,9 @@ void FormCore::ReportOutcome(const WorkflowResult &result, const char *errorPref
 
 // Runs a transfer sequence after a successful port choice, and ends in RefreshDisplay on every
 // path (an error included), which enables the buttons again after any message box has closed.
-// Disabling the focused button may have moved the focus on; it goes back to where it was.
-void FormCore::RunTransfer(WorkflowResult (*sequence)(), const char *errorPrefix) {
-    const ControlId focusBefore = focused_;
+// Disabling the focused button may have moved the focus on; it goes back to where it was
+// (focusBefore: the focus before the port choice).
+void FormCore::RunTransfer(WorkflowResult (*sequence)(), const char *errorPrefix, ControlId focusBefore) {
     const auto end = [&] {
         RefreshDisplay();
         if (focusBefore != ControlId::None && focused_ != focusBefore && view_.IsEnabled(focusBefore))
@@ -87,9 +87,10 @@ void FormCore::RunTransfer(WorkflowResult (*sequence)(), const char *errorPrefix
 
 void FormCore::LoadButtonClick() {
     Observe(Handler::LoadButtonClick, ControlId::LoadButton);
+    const ControlId focus = focused_;
     if (!ChoosePort()) return;
     // A Load that fails leaves the image as it was before it (the memory layer restores it).
-    RunTransfer(transfers_.load, kReadErrorMessage);
+    RunTransfer(transfers_.load, kReadErrorMessage, focus);
 }
 
 void FormCore::SaveButtonClick() {
@@ -99,6 +100,7 @@ void FormCore::SaveButtonClick() {
         return;
     }
     if (!ValidateBeforeSave()) return;
+    const ControlId focus = focused_;
     if (!ChoosePort()) return;
-    RunTransfer(transfers_.save, kWriteErrorMessage);
+    RunTransfer(transfers_.save, kWriteErrorMessage, focus);
 }

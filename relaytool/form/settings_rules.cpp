@@ -1,5 +1,9 @@
 #include "settings_rules.h"
 
+#include "system_services.h"
+
+#include <stdexcept>
+
 namespace {
 
 int HexDigitValue(char c) {
@@ -52,3 +56,12 @@ std::optional<int32_t> PortValueToStore(std::string_view portText) {
 }
 
 std::string UnableToWriteMessage(const std::string &path) { return "Unable to write to " + path; }
+
+int32_t ReadPortSetting(SystemServices &system, const std::string &path) {
+    return ParseProfileInteger(system.ReadProfileString(path, kPortSection, kPortKey), 1);
+}
+
+void WritePortSetting(SystemServices &system, const std::string &path, int32_t value) {
+    if (!system.WriteProfileString(path, kPortSection, kPortKey, std::to_string(value)))
+        throw std::runtime_error(UnableToWriteMessage(path));
+}

@@ -21,3 +21,11 @@ std::optional<int32_t> PortValueToStore(std::string_view portText);
 
 // The message of a failed write.
 std::string UnableToWriteMessage(const std::string &path);
+
+class SystemServices;
+
+// The stored port of the settings file at path; 1 when there is none.
+int32_t ReadPortSetting(SystemServices &system, const std::string &path);
+
+// Stores value in decimal. Throws std::runtime_error(UnableToWriteMessage(path)) on failure.
+void WritePortSetting(SystemServices &system, const std::string &path, int32_t value);

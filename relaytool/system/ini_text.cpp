@@ -132,7 +132,8 @@ std::string WithProfileValue(std::string_view content, std::string_view section,
             const std::string_view body = lines[i].body;
             std::size_t valueStart = body.find('=') + 1;
             while (valueStart < body.size() && IsBlank(body[valueStart])) ++valueStart;
-            out.append(body.substr(0, valueStart)).append(value).append(lines[i].end);
+            // A lone CR that ended the old value goes with it.
+            out.append(body.substr(0, valueStart)).append(value).append(lines[i].end == "\r" ? "" : lines[i].end);
         }
         return out;
     }

@@ -68,7 +68,7 @@ TEST_F(FormCloseTest, TypedTextReachesTheFileThroughTheKeyboard) {
 // too). The error is shown once, then the window closes as usual.
 TEST_F(FormCloseTest, UnwritableSettingsFileIsReportedOnceAndTheWindowCloses) {
     WriteFile(folder.File("notafolder"), "");
-    SetExecutablePathOverride(folder.File("notafolder/relaytool"));
+    system = PosixServices(folder.File("notafolder/relaytool"));
     RecordingForm &f = Open();
     f.ComboCOMPort->setEditText("COM3");
     QTest::mouseClick(f.Button1, Qt::LeftButton);

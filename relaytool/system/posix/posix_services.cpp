@@ -27,13 +27,6 @@ bool WritableFile(const std::string &path) {
     return (info.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
 }
 
-// A missing folder is not counted as protected: writing there fails on its own.
-bool FolderTakesNewFiles(const std::string &folder) {
-    std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec)) return true;
-    return ::access(folder.c_str(), W_OK | X_OK) == 0;
-}
-
 std::string FolderOf(const std::string &path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -49,7 +42,7 @@ SettingsPlaces Places(const std::string &executable) {
     SettingsPlaceFacts facts;
     facts.besidePath = SettingsPathFor(executable);
     facts.besideExists = Exists(facts.besidePath);
-    facts.folderWritable = FolderTakesNewFiles(FolderOf(facts.besidePath));
+    facts.folderWritable = !IsProtectedFolder(FolderOf(facts.besidePath));
     facts.besideWritable = facts.besideExists ? WritableFile(facts.besidePath) : facts.folderWritable;
     const std::string configHome = UserConfigHome();
     if (!configHome.empty()) {
@@ -60,6 +53,12 @@ SettingsPlaces Places(const std::string &executable) {
 }
 
 }  // namespace
+
+bool IsProtectedFolder(const std::string &folder) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) return false;
+    return ::access(folder.c_str(), W_OK | X_OK) != 0;
+}
 
 std::string UserConfigHome() {
     const char *xdg = std::getenv("XDG_CONFIG_HOME");
@@ -102,10 +101,13 @@ bool PosixServices::WriteProfileString(const std::string &path, const char *sect
                                        const std::string &value) {
     // A settings file that is itself read-only is never replaced.
     if (Exists(path) && !WritableFile(path)) return false;
-    // The per-user folder comes into being only when something is written there.
+    // The per-user folder comes into being only when something is written there; any other
+    // missing folder is an error of its own.
     const std::string folder = FolderOf(path);
+    const std::string configHome = UserConfigHome();
     std::error_code ignored;
-    if (!Exists(folder)) std::filesystem::create_directories(folder, ignored);
+    if (!configHome.empty() && folder == configHome + "/relaytool" && !Exists(folder))
+        std::filesystem::create_directories(folder, ignored);
     return ::WriteProfileString(path.c_str(), section, key, value.c_str());
 }
 

@@ -28,3 +28,7 @@ private:
 // ${XDG_CONFIG_HOME:-$HOME/.config}: an XDG_CONFIG_HOME that is not an absolute path is ignored,
 // as the XDG rules say; empty when HOME does not help either.
 std::string UserConfigHome();
+
+// True when folder exists as a folder and this process may not create files in it. A missing
+// folder or a path that is no folder is not "protected": writing there fails on its own.
+bool IsProtectedFolder(const std::string &folder);

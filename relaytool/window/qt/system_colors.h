@@ -4,7 +4,6 @@
 
 #include <QColor>
 
-QColor ButtonFaceColor();      // window and panel background
 QColor MenuTextColor();        // the window's text colour
 QColor WindowTextColor();      // the text of the two panel captions drawn in it
-QColor InactiveBorderColor();  // background of the read-only fields (platform file)
+QColor InactiveBorderColor();  // background of the read-only fields

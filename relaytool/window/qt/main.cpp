@@ -1,6 +1,7 @@
 // Relaytool: configures a DECT repeater over a serial line in one dialog window. The program
 // takes no arguments and always ends with exit code 0; an error that escapes start-up or the
 // event loop is shown by the exception display.
+#include "display_rules.h"
 #include "exception_display.h"
 #include "form_main.h"
 #include "pixel_scaling.h"

@@ -1,16 +1,12 @@
 #include "focus_gate.h"
 
-#include "exception_display.h"
-#include "masked_edit.h"
+#include "form_main.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QWidget>
 
 namespace {
-
-// Modal windows shown so far; a change across a focus move means a box came up meanwhile.
-unsigned long modalShows = 0;
 
 // The widget that a mouse press on w gives the focus to, as Qt chooses it: the first enabled
 // widget from w up to its window that takes the focus by clicking.
@@ -24,28 +20,24 @@ QWidget *ClickFocusTarget(QWidget *w) {
 
 }  // namespace
 
-unsigned long ModalWindowsShown() { return modalShows; }
-
 bool FocusGateSwallows(QObject *receiver, QEvent *event) {
-    if (event->type() == QEvent::Show && receiver->isWidgetType()) {
-        auto *shown = static_cast<QWidget *>(receiver);
-        if (shown->isWindow() && shown->isModal()) ++modalShows;
-        return false;
-    }
     if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick)
         return false;
     if (!event->spontaneous() || !receiver->isWidgetType()) return false;
     QWidget *focused = QApplication::focusWidget();
     auto *clicked = static_cast<QWidget *>(receiver);
-    if (!focused || focused->window() != clicked->window()) return false;
+    auto *form = qobject_cast<TFormMain *>(clicked->window());
+    if (!form || !focused || focused->window() != form) return false;
     QWidget *target = ClickFocusTarget(clicked);
     if (!target || target == focused || target->isAncestorOf(focused) || focused->isAncestorOf(target)) return false;
 
-    if (auto *field = qobject_cast<MaskedEdit *>(focused); field && field->MustBeRefused()) {
-        RunGuarded([field] { field->Refuse(); });
+    FormCore &core = form->Core();
+    const ControlId from = form->ControlOf(focused);
+    if (core.MustBeRefused(from)) {
+        core.Leaving(from, form->ControlOf(target));
         return true;
     }
-    const unsigned long before = modalShows;
+    const unsigned before = core.MessagesShown();
     target->setFocus(Qt::MouseFocusReason);
-    return modalShows != before;
+    return core.MessagesShown() != before;
 }

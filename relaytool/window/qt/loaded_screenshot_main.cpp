@@ -6,7 +6,7 @@
 // written.
 #include "form_main.h"
 #include "pixel_scaling.h"
-#include "port_setting.h"
+#include "posix_services.h"
 #include "relay_application.h"
 #include "repeater_sim.h"
 #include "workflow_state.h"
@@ -61,14 +61,14 @@ int main(int argc, char *argv[]) {
         ScratchFolder scratch;
         if (scratch.Path().empty()) return Fail("cannot create a scratch folder");
         ::setenv("MAILLINK_DEVICE_DIR", scratch.Path().c_str(), 1);
-        SetExecutablePathOverride(scratch.Path() + "/relaytool");
+        PosixServices system(scratch.Path() + "/relaytool");
 
         repeatersim::Simulator repeater;
         repeater.Start();
         repeater.Publish(scratch.Path(), 1);
 
         RelayApplication application(argc, argv);
-        TFormMain form;
+        TFormMain form(&system);
         FormMain = &form;
         form.show();
         form.activateWindow();

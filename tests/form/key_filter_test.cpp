@@ -1,6 +1,6 @@
 // The key filters and the port number taken from the port list's text, as pure functions.
 #include "key_filters.h"
-#include "port_choice.h"
+#include "display_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,10 @@
 // The settings file: its location, the profile reading and writing rules, and the file-level
 // guarantees (other lines kept byte for byte, atomic replacement, failures reported).
 #include "ini_text.h"
-#include "port_setting.h"
-#include "window_test_support.h"
+#include "posix_services.h"
+#include "settings_paths.h"
+#include "settings_rules.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -100,15 +102,18 @@ TEST(ProfileText, WritingChangesOnlyThePortValue) {
 class SettingsFile : public ::testing::Test {
 protected:
     std::string Path() const { return folder.File("relaytool.ini"); }
+    int32_t ReadPortSetting(const std::string &path) { return ::ReadPortSetting(system, path); }
+    void WritePortSetting(const std::string &path, int32_t value) { ::WritePortSetting(system, path, value); }
     TempFolder folder;
+    PosixServices system{folder.File("relaytool")};
 };
 
 TEST_F(SettingsFile, MissingFileReadsOneAndIsCreatedByAWrite) {
-    EXPECT_EQ(ReadPortSetting(Path().c_str()), 1);
+    EXPECT_EQ(ReadPortSetting(Path()), 1);
     EXPECT_FALSE(FileExists(Path())) << "reading creates nothing";
-    WritePortSetting(Path().c_str(), -12);
+    WritePortSetting(Path(), -12);
     EXPECT_EQ(ReadFileOrEmpty(Path()), "[Com settings]\nPort=-12\n");
-    EXPECT_EQ(ReadPortSetting(Path().c_str()), -12);
+    EXPECT_EQ(ReadPortSetting(Path()), -12);
 }
 
 TEST_F(SettingsFile, OtherSectionsKeysAndLinesKeptByteForByte) {
@@ -116,8 +121,8 @@ TEST_F(SettingsFile, OtherSectionsKeysAndLinesKeptByteForByte) {
                                "PORT=3\r\nSpeed=9600\r\n\r\n[Last]\r\nPort=9\r\n";
     WriteFile(Path(), before);
     ::chmod(Path().c_str(), 0640);
-    EXPECT_EQ(ReadPortSetting(Path().c_str()), 3);
-    WritePortSetting(Path().c_str(), 7);
+    EXPECT_EQ(ReadPortSetting(Path()), 3);
+    WritePortSetting(Path(), 7);
     std::string expected = before;
     expected.replace(expected.find("PORT=3"), 6, "PORT=7");
     EXPECT_EQ(ReadFileOrEmpty(Path()), expected);
@@ -134,7 +139,7 @@ TEST_F(SettingsFile, SymbolicLinkStaysALink) {
     const std::string real = folder.File("real.ini");
     WriteFile(real, "[Com settings]\nPort=2\n");
     ASSERT_EQ(::symlink(real.c_str(), Path().c_str()), 0);
-    WritePortSetting(Path().c_str(), 4);
+    WritePortSetting(Path(), 4);
     EXPECT_TRUE(std::filesystem::is_symlink(Path()));
     EXPECT_EQ(ReadFileOrEmpty(real), "[Com settings]\nPort=4\n");
 }
@@ -149,12 +154,12 @@ TEST_F(SettingsFile, UnwritableLocationRaisesUnableToWrite) {
     for (const std::string &path : paths) {
         SCOPED_TRACE(path);
         try {
-            WritePortSetting(path.c_str(), 3);
+            WritePortSetting(path, 3);
             ADD_FAILURE() << "no error raised";
         } catch (const std::runtime_error &error) {
             EXPECT_EQ(std::string(error.what()), "Unable to write to " + path);
         }
-        EXPECT_EQ(ReadPortSetting(path.c_str()), 1);
+        EXPECT_EQ(ReadPortSetting(path), 1);
     }
     EXPECT_EQ(ReadFileOrEmpty(folder.File("plain")), "x");
 }
@@ -162,40 +167,72 @@ TEST_F(SettingsFile, UnwritableLocationRaisesUnableToWrite) {
 // A settings path that is a pipe is neither waited on nor replaced.
 TEST_F(SettingsFile, PipeIsNeitherReadNorReplaced) {
     ASSERT_EQ(::mkfifo(Path().c_str(), 0600), 0);
-    EXPECT_EQ(ReadPortSetting(Path().c_str()), 1);
-    EXPECT_THROW(WritePortSetting(Path().c_str(), 5), std::runtime_error);
+    EXPECT_EQ(ReadPortSetting(Path()), 1);
+    EXPECT_THROW(WritePortSetting(Path(), 5), std::runtime_error);
     struct stat info {};
     ASSERT_EQ(::lstat(Path().c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+// A read-only settings file in a writable folder: the write fails (a rename would replace it).
+TEST_F(SettingsFile, ReadOnlyFileIsNeverReplaced) {
+    WriteFile(Path(), "[Com settings]\nPort=2\n");
+    ::chmod(Path().c_str(), 0444);
+    EXPECT_EQ(system.SettingsWritePath(), Path());
+    try {
+        WritePortSetting(Path(), 5);
+        ADD_FAILURE() << "no error raised";
+    } catch (const std::runtime_error &error) {
+        EXPECT_EQ(std::string(error.what()), "Unable to write to " + Path());
+    }
+    EXPECT_EQ(ReadFileOrEmpty(Path()), "[Com settings]\nPort=2\n");
+}
+
+TEST_F(SettingsFile, LastLineEndingInALoneCarriageReturn) {
+    WriteFile(Path(), "[Com settings]\r\nPort=3\r");
+    EXPECT_EQ(ReadPortSetting(Path()), 3);
+    WriteFile(Path(), "[Com settings]\r");
+    WritePortSetting(Path(), 6);
+    EXPECT_EQ(ReadPortSetting(Path()), 6) << ReadFileOrEmpty(Path());
 }
 
 TEST_F(SettingsFile, UnreadableFileIsNeverReplaced) {
     if (::geteuid() == 0) GTEST_SKIP() << "root reads files whatever their permissions say";
     WriteFile(Path(), "[Com settings]\nPort=2\n[Keep]\nA=1\n");
     ::chmod(Path().c_str(), 0200);
-    EXPECT_THROW(WritePortSetting(Path().c_str(), 5), std::runtime_error);
+    EXPECT_THROW(WritePortSetting(Path(), 5), std::runtime_error);
     ::chmod(Path().c_str(), 0600);
     EXPECT_EQ(ReadFileOrEmpty(Path()), "[Com settings]\nPort=2\n[Keep]\nA=1\n");
 }
 
-// Installed system-wide, the settings file moves to the user's configuration folder.
-TEST(SettingsLocation, ProtectedFoldersRedirectToTheUserConfigFolder) {
+// Installed system-wide, the settings file moves to the user's configuration folder; a file that
+// lies beside the executable keeps its place whenever it can be written, and is read first.
+TEST(SettingsLocation, PlaceChosenFromWhatLiesWhere) {
     struct Case {
-        const char *executable;
-        bool folderProtected;
-        const char *configHome;
-        const char *settings;
+        const char *name;
+        bool besideExists, besideWritable, folderWritable;
+        const char *userPath;
+        bool userExists;
+        const char *read, *write;
     };
+    const char *beside = "/usr/bin/relaytool.ini";
+    const char *user = "/home/u/.config/relaytool/relaytool.ini";
     const Case cases[] = {
-        {"/opt/relay/relaytool", false, "/home/u/.config", "/opt/relay/relaytool.ini"},
-        {"/usr/bin/relaytool", true, "/home/u/.config", "/home/u/.config/relaytool/relaytool.ini"},
-        {"/usr/bin/relaytool.bin", true, "/cfg", "/cfg/relaytool/relaytool.ini"},
-        {"/usr/lib/relay.d/rt", true, "/cfg", "/cfg/relaytool/rt.ini"},
-        {"/usr/bin/relaytool", true, "", "/usr/bin/relaytool.ini"},  // nowhere else to go
+        {"writable folder", false, true, true, user, false, beside, beside},
+        {"protected folder", false, false, false, user, false, beside, user},
+        {"protected folder, user file", false, false, false, user, true, user, user},
+        {"protected folder, no user folder", false, false, false, "", false, beside, beside},
+        {"prepared writable file in a protected folder", true, true, false, user, true, beside, beside},
+        {"prepared read-only file in a protected folder", true, false, false, user, false, beside, user},
+        {"... once the user file exists", true, false, false, user, true, user, user},
+        {"read-only file in a writable folder: never replaced", true, false, true, user, true, beside, beside},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.executable);
-        EXPECT_EQ(SettingsPathChoice(c.executable, c.folderProtected, c.configHome), c.settings);
+        SCOPED_TRACE(c.name);
+        const SettingsPlaces places = ChooseSettingsPlaces(
+            {beside, c.besideExists, c.besideWritable, c.folderWritable, c.userPath, c.userExists});
+        EXPECT_EQ(places.readPath, c.read);
+        EXPECT_EQ(places.writePath, c.write);
     }
 }
 
@@ -255,33 +292,55 @@ TEST(SettingsLocation, OnlyAnExistingFolderWithoutWriteAccessIsProtected) {
     }
 }
 
-TEST(SettingsLocation, WindowUsesTheUserFolderWhenItsOwnCannotBeWritten) {
+TEST(SettingsLocation, UserFolderServesWhenTheProgramsOwnCannotBeWritten) {
     // /proc/self refuses new files, to root too on ordinary systems.
     if (!IsProtectedFolder("/proc/self")) GTEST_SKIP() << "/proc/self accepts writes here";
     TempFolder config;
     ScopedEnv xdg("XDG_CONFIG_HOME", config.Path().c_str());
-    SetExecutablePathOverride("/proc/self/relaytool");
-    const std::string path = SettingsFilePath();
-    SetExecutablePathOverride({});
+    PosixServices system("/proc/self/relaytool");
+    const std::string path = system.SettingsWritePath();
 
     EXPECT_EQ(path, config.File("relaytool/relaytool.ini"));
+    EXPECT_EQ(ReadPortSetting(system, system.SettingsReadPath()), 1);
+    EXPECT_FALSE(FileExists(config.File("relaytool"))) << "no folder made by a run that writes nothing";
+    WritePortSetting(system, path, 6);
     EXPECT_TRUE(std::filesystem::is_directory(config.File("relaytool"))) << "made for the write";
-    EXPECT_EQ(ReadPortSetting(path.c_str()), 1);
-    WritePortSetting(path.c_str(), 6);
-    EXPECT_EQ(ReadPortSetting(path.c_str()), 6);
+    EXPECT_EQ(system.SettingsReadPath(), path);
+    EXPECT_EQ(ReadPortSetting(system, path), 6);
 }
 
 TEST(SettingsLocation, WritableFolderKeepsTheFileBesideTheExecutable) {
     TempFolder folder, config;
     ScopedEnv xdg("XDG_CONFIG_HOME", config.Path().c_str());
-    SetExecutablePathOverride(folder.File("relaytool"));
-    EXPECT_EQ(SettingsFilePath(), folder.File("relaytool.ini"));
+    EXPECT_EQ(PosixServices(folder.File("relaytool")).SettingsWritePath(), folder.File("relaytool.ini"));
     // A folder that exists as a file is not redirected either: writing there reports the error.
     WriteFile(folder.File("notafolder"), "");
-    SetExecutablePathOverride(folder.File("notafolder/relaytool"));
-    EXPECT_EQ(SettingsFilePath(), folder.File("notafolder/relaytool.ini"));
-    SetExecutablePathOverride({});
+    EXPECT_EQ(PosixServices(folder.File("notafolder/relaytool")).SettingsWritePath(),
+              folder.File("notafolder/relaytool.ini"));
     EXPECT_TRUE(std::filesystem::is_empty(config.Path())) << "nothing made in the user folder";
+}
+
+// A file beside the executable in a folder the user cannot write (prepared by an administrator)
+// is read, and written when the file itself can be written; a read-only one is never replaced.
+TEST(SettingsLocation, FileBesideAnExecutableInAProtectedFolder) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into every folder";
+    TempFolder folder, config;
+    ScopedEnv xdg("XDG_CONFIG_HOME", config.Path().c_str());
+    const std::string beside = folder.File("relaytool.ini");
+    WriteFile(beside, "[Com settings]\nPort=3\n");
+    ::chmod(folder.Path().c_str(), 0555);
+    PosixServices system(folder.File("relaytool"));
+    EXPECT_EQ(ReadPortSetting(system, system.SettingsReadPath()), 3);
+    EXPECT_EQ(system.SettingsWritePath(), beside);
+    WritePortSetting(system, system.SettingsWritePath(), 4);
+    EXPECT_EQ(ReadFileOrEmpty(beside), "[Com settings]\nPort=4\n") << "written in place";
+
+    ::chmod(beside.c_str(), 0444);
+    EXPECT_EQ(system.SettingsWritePath(), config.File("relaytool/relaytool.ini"));
+    WritePortSetting(system, system.SettingsWritePath(), 5);
+    EXPECT_EQ(ReadPortSetting(system, system.SettingsReadPath()), 5) << "the user's file from now on";
+    EXPECT_EQ(ReadFileOrEmpty(beside), "[Com settings]\nPort=4\n");
+    ::chmod(folder.Path().c_str(), 0755);
 }
 
 }  // namespace
