@@ -38,6 +38,7 @@ TEST_F(LoadSaveTest, LoadOfAClassAParentFillsEveryField) {
     EXPECT_TRUE(Checked(ControlId::MonitorBeepChkBox));  // byte 17 is 0x8C
     EXPECT_FALSE(Checked(ControlId::HopCtrlChkBox));     // byte 5 is 0x02
     for (ControlId id : {ControlId::LoadButton, ControlId::SaveButton, ControlId::Button1}) EXPECT_TRUE(Enabled(id));
+    EXPECT_EQ(Focused(), ControlId::LoadButton);  // back on the button the transfer disabled
 }
 
 TEST_F(LoadSaveTest, LoadOfAParentOfAnotherClassShowsEightBitRpns) {
@@ -93,6 +94,7 @@ TEST_P(MessagePathTest, ShowsItsMessage) {
     const bool enabledDuringBox = !path.duringTransfer;
     EXPECT_EQ(box.noted, (std::vector<bool>{enabledDuringBox, enabledDuringBox, enabledDuringBox}));
     for (ControlId id : {ControlId::LoadButton, ControlId::SaveButton, ControlId::Button1}) EXPECT_TRUE(Enabled(id));
+    EXPECT_EQ(Focused(), path.button);
 }
 
 void Nothing(LoadSaveTest &) {}

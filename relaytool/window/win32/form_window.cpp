@@ -255,7 +255,10 @@ void FormWindow::SetChecked(ControlId box, bool checked) {
     SendMessageA(Control(box), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void FormWindow::SetEnabled(ControlId control, bool enabled) { EnableWindow(Control(control), enabled); }
+void FormWindow::SetEnabled(ControlId control, bool enabled) {
+    EnableWindow(Control(control), enabled);
+    if (enabled) RestoreFocus();
+}
 
 bool FormWindow::IsEnabled(ControlId control) { return IsWindowEnabled(Control(control)) != FALSE; }
 

@@ -78,6 +78,7 @@ private:
     bool MoveFocus(ControlId target);
     void TabFrom(ControlId from, bool backwards);
     ControlId FocusedControl() const;
+    void RestoreFocus();
     bool ConsumeKey(ControlId id, char ch, bool alt);
     bool IsEditField(ControlId id) const;
 
@@ -96,5 +97,7 @@ private:
     bool focusMoveChecked_ = false;  // the next focus change was already checked by MoveFocus
     bool enteringByMouse_ = false;
     bool restoringFocus_ = false;
-    HWND focusOnDeactivate_ = nullptr;
+    // The control that had the focus last: it gets it back when the window is active again, or
+    // when it is enabled again after a transfer disabled it (a disabled control loses the focus).
+    HWND lastFocus_ = nullptr;
 };

@@ -85,22 +85,13 @@ LRESULT FormWindow::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         if (wParam) core_->Shown();
         break;
     case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            // A message box or another program takes over: the focused control keeps its place.
-            if (ControlOf(GetFocus()) != ControlId::None) focusOnDeactivate_ = GetFocus();
-            return 0;
-        }
+        // A message box or another program takes over: the focused control keeps its place.
+        if (LOWORD(wParam) == WA_INACTIVE) return 0;
         core_->Activated();
-        if (focusOnDeactivate_ != nullptr && IsWindow(focusOnDeactivate_)) {
-            // Coming back is no entry into the control.
-            restoringFocus_ = true;
-            focusMoveChecked_ = true;
-            SetFocus(focusOnDeactivate_);
-            focusMoveChecked_ = false;
-            restoringFocus_ = false;
-        } else if (ControlOf(GetFocus()) == ControlId::None) {
-            Focus(TabOrder().front());  // the first control of the tab order, at start-up
-        }
+        if (lastFocus_ == nullptr)
+            Focus(TabOrder().front());  // at start-up: the first control of the tab order
+        else
+            RestoreFocus();
         return 0;
     case WM_CLOSE:
         if (core_->Closing()) DestroyWindow(window_);
@@ -216,6 +207,7 @@ LRESULT FormWindow::OnControlMessage(HWND window, ControlId id, UINT message, WP
         return result;
     }
     case WM_SETFOCUS: {
+        lastFocus_ = window;
         const LRESULT result = CallOriginal(window, message, wParam, lParam);
         // Within the combo box the focus passes from the box to its edit field: no entry.
         if (!restoringFocus_ && ControlOf(reinterpret_cast<HWND>(wParam)) != id)
@@ -241,6 +233,17 @@ bool FormWindow::ConsumeKey(ControlId id, char ch, bool alt) {
 }
 
 ControlId FormWindow::FocusedControl() const { return ControlOf(GetFocus()); }
+
+void FormWindow::RestoreFocus() {
+    if (FocusedControl() != ControlId::None || GetActiveWindow() != window_) return;
+    if (lastFocus_ == nullptr || !IsWindow(lastFocus_) || !IsWindowEnabled(lastFocus_)) return;
+    // Coming back is no entry into the control, and no move away from another.
+    restoringFocus_ = true;
+    focusMoveChecked_ = true;
+    SetFocus(lastFocus_);
+    focusMoveChecked_ = false;
+    restoringFocus_ = false;
+}
 
 bool FormWindow::MoveFocus(ControlId target) {
     const ControlId from = FocusedControl();
