@@ -5,7 +5,10 @@
 // below and shows what the core asks through FormView.
 //
 // Changes to this interface are noted here for the views:
-//   (none yet)
+//   changed: MessagesShown() and HasExitHandler() added (a view drops a click that led to a
+//            message box); a refusal in Leaving() always asks the view to focus `from` again,
+//            whether the view reports the move before or after it happened.
+//   changed: ReadPortSetting / WritePortSetting over SystemServices are in settings_rules.h.
 #pragma once
 
 #include "control_table.h"

@@ -234,4 +234,21 @@ TEST_F(MaskedField, ReplacingAKeyWithBackspaceDeletes) {
     EXPECT_EQ(f.BaseRpnEdit->text(), "13");
 }
 
+// With Alt held nothing reaches a field through Qt either; the access key still clicks.
+TEST_F(MaskedField, AltHeldKeysReachNoField) {
+    RecordingForm &f = Open();
+    for (MaskedEdit *field : {f.RfpiEdit, f.ParkEdit, f.BaseRpnEdit, f.RepeaterRbnEdit}) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        TabInto(field);
+        const QString before = field->displayText();
+        for (Qt::Key key : {Qt::Key_G, Qt::Key_X, Qt::Key_4, Qt::Key_8, Qt::Key_Minus})
+            QTest::keyClick(field, key, Qt::AltModifier);
+        EXPECT_EQ(field->displayText(), before);
+    }
+    EXPECT_TRUE(watchdog.Boxes().empty());
+    QTest::keyClick(f.RepeaterRbnEdit, Qt::Key_L, Qt::AltModifier);
+    ASSERT_TRUE(WaitUntil([&] { return watchdog.Boxes().size() == 1; }));
+    EXPECT_EQ(watchdog.Boxes()[0].text, "First choose com port!");
+}
+
 }  // namespace
