@@ -1,6 +1,7 @@
 # Checks relaytool.exe on the build machine: a GUI program (no console window) that imports
 # nothing but Windows' own DLLs and maillink.dll, so the zip's three files are all it needs.
 # Arguments: -DEXE=<path> -DOBJDUMP=<objdump for PE files>
+cmake_minimum_required(VERSION 3.22)
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${OBJDUMP} -p ${EXE} failed (${rc})")
