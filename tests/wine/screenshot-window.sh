@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A picture of relaytool.exe under Wine on a virtual display after a Load from the simulated
 # sample repeater: the program starts with COM2 remembered, the first input it gets is a mouse
-# click on Load, and the client area is cut from the screen into a PNG.
+# click on Load, and the client area is cut from the screen into a PNG. It fails when the RFPI
+# field is still blank in the picture: the first click must find the port list filled and load.
 #
 # usage: screenshot-window.sh WIN_BUILD_DIR NATIVE_BUILD_DIR OUTPUT.png
 set -euo pipefail
@@ -47,4 +48,10 @@ sleep 2
 import -window root "$RUN_DIR/screen.png"
 mkdir -p "$(dirname "$output")"
 convert "$RUN_DIR/screen.png" -crop "295x532+$left+$top" +repage "$output"
+# The RFPI field (62, 105, 99 x 24 in the client area) shows dark text once loaded.
+darkest=$(convert "$output" -crop 95x20+64+107 +repage -colorspace Gray -format '%[fx:int(255*minima)]' info:)
+if [ "$darkest" -gt 128 ]; then
+  wine_log "the RFPI field is blank in $output: the first click on Load did not load"
+  exit 1
+fi
 echo "screenshot: wrote $output (relaytool.exe under Wine after a Load from the sample repeater)"
