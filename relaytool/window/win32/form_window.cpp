@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <stdexcept>
 #include <string_view>
 
 namespace {

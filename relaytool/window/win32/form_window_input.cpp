@@ -118,7 +118,7 @@ LRESULT FormWindow::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         break;
     case WM_SYSCHAR:
         // No control has the focus: an access key still acts.
-        if (ConsumeKey(ControlId::None, char(wParam), true)) return 0;
+        if (wParam != ' ' && ConsumeKey(ControlId::None, char(wParam), true)) return 0;
         break;
     case WM_RELAY_LEAVE:
         // A focus move that no Tab or click of ours made (the system moved it): checked late.
@@ -165,7 +165,8 @@ LRESULT FormWindow::OnControlMessage(HWND window, ControlId id, UINT message, WP
         if (ConsumeKey(id, char(wParam), false)) return 0;
         break;
     case WM_SYSCHAR:
-        if (ConsumeKey(id, char(wParam), true)) return 0;
+        // Alt+Space opens the system menu; every other Alt key is the core's.
+        if (wParam != ' ' && ConsumeKey(id, char(wParam), true)) return 0;
         break;
     // The edit menu's commands come as the keys that do the same.
     case WM_PASTE:
