@@ -99,8 +99,6 @@ std::string PosixServices::ReadProfileString(const std::string &path, const char
 
 bool PosixServices::WriteProfileString(const std::string &path, const char *section, const char *key,
                                        const std::string &value) {
-    // A settings file that is itself read-only is never replaced.
-    if (Exists(path) && !WritableFile(path)) return false;
     // The per-user folder comes into being only when something is written there; any other
     // missing folder is an error of its own.
     const std::string folder = FolderOf(path);
