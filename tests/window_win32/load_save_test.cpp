@@ -124,6 +124,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "Unsupported repeater device", true},
         MessagePath{"SaveWithDamagedReplies", [](LoadSaveTest &t) { LoadThen(t, "COM5"); }, ControlId::SaveButton,
                     "An error occured while writing to target: ", true},
+        MessagePath{"LeavingAnEmptyBaseRpnForLoad",  // the exit's message; the click is dropped
+                    [](LoadSaveTest &t) {
+                        t.Click(ControlId::LoadButton);
+                        t.ClickAndSelectAll(ControlId::BaseRpnEdit);
+                        t.Type("\b");
+                    },
+                    ControlId::LoadButton, "Base rpn does not have right format", false},
         MessagePath{"SaveWithoutPort",
                     [](LoadSaveTest &t) {
                         t.Click(ControlId::LoadButton);
