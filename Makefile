@@ -108,9 +108,9 @@ screenshot: deps release
 	@mkdir -p docs
 	@ports=$$(mktemp -d); \
 	  MAILLINK_DEVICE_DIR=$$ports QT_QPA_PLATFORM=offscreen \
-	    $(RELEASE)/relaytool/window/relaytool_screenshot docs/screenshot.png; rc=$$?; \
+	    $(RELEASE)/tools/window_screenshot/relaytool_screenshot docs/screenshot.png; rc=$$?; \
 	  rmdir $$ports; [ $$rc -eq 0 ] && echo "screenshot: wrote docs/screenshot.png"; exit $$rc
-	QT_QPA_PLATFORM=offscreen $(RELEASE)/relaytool/window/relaytool_loaded_screenshot docs/screenshot-loaded.png
+	QT_QPA_PLATFORM=offscreen $(RELEASE)/tools/window_screenshot/relaytool_screenshot --loaded docs/screenshot-loaded.png
 	@echo "screenshot: wrote docs/screenshot-loaded.png (after a Load from the sample repeater)"
 	$(MAKE) --no-print-directory win
 	tests/wine/screenshot-window.sh $(WINBUILD) $(RELEASE) docs/screenshot-windows.png
