@@ -24,6 +24,10 @@ private:
 
 }  // namespace
 
+// The memory layer reports a Save that did not take with an outcome and a text of its own; until
+// it does, there is no such outcome and nothing to show here.
+std::optional<std::string> SaveCheckText(const WorkflowResult &) { return std::nullopt; }
+
 bool FormCore::ChoosePort() {
     if (view_.PortIndex() == -1) {
         ShowMessage(kChoosePortMessage);

@@ -4,7 +4,6 @@
 // published as COM1 in a private port directory, and no settings file is read or written. No
 // display is needed: the offscreen platform is used unless QT_QPA_PLATFORM says otherwise.
 #include "form_main.h"
-#include "pixel_scaling.h"
 #include "posix_services.h"
 #include "relay_application.h"
 #include "repeater_sim.h"

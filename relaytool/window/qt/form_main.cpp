@@ -3,12 +3,10 @@
 // enabled states, focus, boxes and the busy cursor come back from it.
 #include "form_main.h"
 
-#include "beep.h"
 #include "dialog_font.h"
 #include "exception_display.h"
-#include "fixed_row_delegate.h"
 #include "masked_edit.h"
-#include "system_colors.h"
+#include "relay_application.h"
 #include "system_services.h"
 
 #include <QApplication>
@@ -24,6 +22,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 
 #include <optional>
 
@@ -32,6 +31,29 @@ namespace {
 QString Latin1(const char *text) { return QString::fromLatin1(text); }
 QString Latin1(const std::string &text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
 std::string ToLatin1(const QString &text) { return text.toLatin1().toStdString(); }
+
+// The system colours the control table names, from the platform's palette so that the window
+// follows the desktop's colour scheme. The platform themes give menus a palette of their own;
+// its text is the menu text colour. Palettes have no role for window borders; an inactive
+// window's background is what inactive borders look like on the desktops that draw them.
+QColor MenuTextColor() { return QApplication::palette("QMenu").color(QPalette::Active, QPalette::WindowText); }
+QColor WindowTextColor() { return QApplication::palette().color(QPalette::Active, QPalette::WindowText); }
+QColor InactiveBorderColor() { return QApplication::palette().color(QPalette::Inactive, QPalette::Window); }
+
+// Draws list entries at a fixed height (the port list's entries).
+class FixedRowDelegate : public QStyledItemDelegate {
+public:
+    FixedRowDelegate(int rowHeight, QObject *parent) : QStyledItemDelegate(parent), rowHeight_(rowHeight) {}
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(rowHeight_);
+        return size;
+    }
+
+private:
+    int rowHeight_;
+};
 
 QString ArtPath(const char *file) { return QStringLiteral(":/relaytool/") + Latin1(file); }
 

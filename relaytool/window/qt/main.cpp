@@ -4,7 +4,6 @@
 #include "display_rules.h"
 #include "exception_display.h"
 #include "form_main.h"
-#include "pixel_scaling.h"
 #include "relay_application.h"
 
 #include <cstdio>
