@@ -17,18 +17,17 @@
 #include <fstream>
 #include <sstream>
 
-bool WaitUntil(const std::function<bool()> &pred, int timeoutMs) {
+bool WaitUntil(const std::function<bool()> &condition, int deadlineMs) {
     QElapsedTimer clock;
     clock.start();
-    while (!pred()) {
-        if (clock.elapsed() > timeoutMs) return pred();
+    while (!condition()) {
+        if (clock.elapsed() > deadlineMs) return condition();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QTest::qSleep(2);
     }
     return true;
 }
 
-void Pump(int ms) { QTest::qWait(ms); }
 
 ModalWatchdog::ModalWatchdog(int deadlineMs) : deadlineMs_(deadlineMs) {
     clock_.start();

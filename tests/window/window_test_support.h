@@ -29,11 +29,9 @@ inline void PrintTo(const QRect &r, std::ostream *os) {
 }
 inline void PrintTo(const QStringList &l, std::ostream *os) { *os << '[' << l.join(", ").toStdString() << ']'; }
 
-// Processes events until pred holds or timeoutMs passed; returns pred's last value.
-bool WaitUntil(const std::function<bool()> &pred, int timeoutMs = 3000);
-
-// Processes events for ms milliseconds.
-void Pump(int ms);
+// Processes events until condition holds or deadlineMs passed; returns condition's last value.
+// Tests wait for what they expect with it, never for a fixed time.
+bool WaitUntil(const std::function<bool()> &condition, int deadlineMs = 3000);
 
 // How many times the warning sound played (the test main counts them).
 int BeepCount();
