@@ -4,7 +4,11 @@
 #include "masked_edit.h"
 #include "window_fixture.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTimer>
 #include <QPushButton>
 #include <QTest>
 
@@ -248,6 +252,32 @@ TEST_F(MaskedField, AltHeldKeysReachNoField) {
     QTest::keyClick(f.RepeaterRbnEdit, Qt::Key_L, Qt::AltModifier);
     ASSERT_TRUE(WaitUntil([&] { return watchdog.Boxes().size() == 1; }));
     EXPECT_EQ(watchdog.Boxes()[0].text, "First choose com port!");
+}
+
+// The context menu's commands go through the field's editing rules, as their keys do.
+TEST_F(MaskedField, ContextMenuPasteKeepsTheFieldsForm) {
+    RecordingForm &f = Open();
+    TabInto(f.RfpiEdit);  // the whole text selected
+    QApplication::clipboard()->setText("0a5a3c8143");
+    bool triggered = false;
+    QTimer::singleShot(50, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu) return;
+        for (QAction *action : menu->actions())
+            if (action->text() == "&Paste") {
+                action->trigger();
+                triggered = true;
+            }
+        menu->close();
+    });
+    QTimer::singleShot(3000, [] {
+        if (QWidget *popup = QApplication::activePopupWidget()) popup->close();
+    });
+    const QPoint inside(5, 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, inside, f.RfpiEdit->mapToGlobal(inside));
+    QApplication::sendEvent(f.RfpiEdit, &event);
+    ASSERT_TRUE(triggered);
+    EXPECT_EQ(f.RfpiEdit->displayText(), "0a 5a 3c 81 43");
 }
 
 }  // namespace

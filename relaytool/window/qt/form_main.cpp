@@ -248,6 +248,10 @@ void TFormMain::BindEvents() {
             edit->onTabLeaving = [this, id] {
                 return core_.MustBeRefused(id) && core_.Leaving(id, ControlId::None) == LeaveOutcome::Refused;
             };
+            edit->onEditCommand = [this, id](char command) {
+                if (command == '\x7f') core_.EditKey(id, EditCommand::Delete, false);
+                else core_.Key(id, {command, false});
+            };
         }
     }
     connect(qApp, &QApplication::focusChanged, this, &TFormMain::OnFocusChanged);

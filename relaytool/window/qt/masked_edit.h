@@ -19,14 +19,20 @@ public:
     QString EditMask() const { return editMask_; }
     bool IsMasked() const { return !editMask_.section(u';', 0, 0).isEmpty(); }
 
-    // The form's hooks: the focus arrived (byMouse: by a click), and Tab asks to leave (true:
-    // the field keeps the focus).
+    // The form's hooks: the focus arrived (byMouse: by a click), Tab asks to leave (true: the
+    // field keeps the focus), and an edit command of the context menu, given as the control
+    // character its key types (Ctrl+V 0x16, Ctrl+X 0x18) or Delete (0x7F).
     std::function<void(bool byMouse)> onEntered;
     std::function<bool()> onTabLeaving;
+    std::function<void(char command)> onEditCommand;
 
 protected:
     void focusInEvent(QFocusEvent *event) override;
     bool focusNextPrevChild(bool next) override;
+    // Every change of the text goes through the form core: the context menu's edit commands are
+    // sent there, and text dropped or pasted with the middle button is not taken.
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     QString editMask_;
