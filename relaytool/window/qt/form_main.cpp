@@ -325,15 +325,19 @@ bool TFormMain::RouteKey(ControlId focused, QKeyEvent *key) {
     // Ctrl+Alt is how Windows reports AltGr: typing, not an access key.
     const bool alt = (mods & Qt::AltModifier) && !(mods & Qt::ControlModifier);
     const bool control = (mods & Qt::ControlModifier) && !(mods & Qt::AltModifier);
+    const bool shift = mods & Qt::ShiftModifier;
+    const bool field = focused != ControlId::None && Spec(focused).kind == ControlKind::MaskedEdit;
     const int code = key->key();
-    if (const std::optional<EditCommand> command = CommandFor(code)) {
-        if (alt || control) return false;
-        return core_.EditKey(focused, *command, mods & Qt::ShiftModifier) == KeyOutcome::Consumed;
+    if (code == Qt::Key_Tab || code == Qt::Key_Backtab) return false;  // focus moves are Qt's
+    if (const std::optional<EditCommand> command = CommandFor(code); command && !alt) {
+        if (*command == EditCommand::Delete && shift) return core_.Key(focused, {'\x18', false}) == KeyOutcome::Consumed;
+        return core_.EditKey(focused, *command, shift) == KeyOutcome::Consumed;
     }
     char ch = 0;
     switch (code) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return false;  // focus moves are Qt's; the core hears of them
+    case Qt::Key_Insert:  // Shift+Insert pastes, Ctrl+Insert copies
+        ch = shift ? '\x16' : control ? '\x03' : 0;
+        break;
     case Qt::Key_Backspace: ch = '\b'; break;
     case Qt::Key_Return:
     case Qt::Key_Enter: ch = '\r'; break;
@@ -349,7 +353,8 @@ bool TFormMain::RouteKey(ControlId focused, QKeyEvent *key) {
         break;
     }
     }
-    if (ch == 0) return false;
+    // In an edit field no key changes the text past the core.
+    if (ch == 0) return field;
     return core_.Key(focused, {ch, alt}) == KeyOutcome::Consumed;
 }
 
