@@ -8,7 +8,10 @@
 #include <QMenu>
 #include <QMouseEvent>
 
-MaskedEdit::MaskedEdit(QWidget *parent) : QLineEdit(parent) { setAcceptDrops(false); }
+MaskedEdit::MaskedEdit(QWidget *parent) : QLineEdit(parent) {
+    setAcceptDrops(false);
+    setAttribute(Qt::WA_InputMethodEnabled, false);  // composed text would bypass the core too
+}
 
 // The usual menu of a text field, each command sent to the form core as its key would be.
 void MaskedEdit::contextMenuEvent(QContextMenuEvent *event) {
