@@ -153,6 +153,21 @@ TEST_F(CloseTest, QuitWritesThePortShownAndKeepsTheRestOfTheFile) {
     EXPECT_NE(settings.find("Key=1"), std::string::npos) << settings;
 }
 
+// (A read-only file does not do here: Wine, run as root, writes it all the same.)
+TEST_F(CloseTest, ASettingsFileThatCannotBeWrittenIsReportedOnceAndTheWindowCloses) {
+    ASSERT_TRUE(DeleteFileA(SettingsPath().c_str()));
+    ASSERT_TRUE(CreateDirectoryA(SettingsPath().c_str(), nullptr));  // a folder in the file's place
+    ChoosePort("COM5");
+    Click(ControlId::Button1);
+    RemoveDirectoryA(SettingsPath().c_str());
+    const std::vector<SeenBox> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes.front().text, "Unable to write to " + SettingsPath() + ".");
+    EXPECT_EQ(boxes.front().caption, "window_win32_tests");
+    EXPECT_TRUE(boxes.front().errorIcon);
+    EXPECT_TRUE(WindowGone());
+}
+
 TEST_F(CloseTest, AltF4WritesATypedPortText) {
     ASSERT_EQ(Focused(), ControlId::ComboCOMPort);
     SendMessageA(GetFocus(), EM_SETSEL, 0, -1);

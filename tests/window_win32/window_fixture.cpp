@@ -66,6 +66,7 @@ void WindowTest::SetUp() {
     ParkLastDigit = '\0';
     PortSettings = PortSettingsRecord{};
 
+    RemoveDirectoryA(SettingsPath().c_str());
     DeleteFileA(SettingsPath().c_str());
     if (const auto settings = Settings()) std::ofstream(SettingsPath(), std::ios::binary) << *settings;
     boxes_ = std::make_unique<MessageBoxWatcher>(GetCurrentThreadId(), [this] {
