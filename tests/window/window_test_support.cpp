@@ -84,13 +84,10 @@ bool ShowAndActivate(QWidget &form) {
 }
 
 std::string FocusedControlName() {
-    static const char *const kControls[] = {
-        "ComboCOMPort", "LoadButton", "SaveButton", "MonitorBeepChkBox", "RfpiEdit", "RepeaterRbnEdit",
-        "BaseRpnEdit", "ParkPliEdit", "ParkEdit", "ParkChkEdit", "Button1", "WrsRfpiEdit", "HopCtrlChkBox"};
-    for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget())
-        for (const char *name : kControls)
-            if (w->objectName() == QLatin1String(name)) return name;
-    return {};
+    QWidget *focus = QApplication::focusWidget();
+    auto *form = focus ? qobject_cast<TFormMain *>(focus->window()) : nullptr;
+    const ControlId control = form ? form->ControlOf(focus) : ControlId::None;
+    return control == ControlId::None ? std::string() : NameOf(control);
 }
 
 PtyPort::PtyPort() {
