@@ -14,11 +14,12 @@ SOAK_WORKERS ?= 8
 
 # Debian packages the build, the tests and the demo need. The Windows side: the MinGW-w64 cross
 # compiler (its posix flavour), GoogleTest's sources to cross-compile, and Wine (wine64 and the
-# small wine package that adds /usr/bin/wine) with socat to run the Windows tests. dpkg-dev has
+# small wine package that adds /usr/bin/wine) with socat to run the Windows tests; the Win32
+# window's tests and picture need a virtual display (xvfb), xdotool and imagemagick. dpkg-dev has
 # dpkg-shlibdeps, which `make package` uses to find the package's run-time dependencies.
 DEB_PACKAGES := g++ make cmake pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev \
                 g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix fonts-wine wine64 wine socat clang libclang-rt-14-dev \
-                dpkg-dev
+                xvfb xdotool imagemagick dpkg-dev
 
 CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
@@ -58,8 +59,9 @@ release: $(RELEASE)/CMakeCache.txt
 	$(if $(RELEASE_OPTIONS),cmake -S . -B $(RELEASE) $(RELEASE_OPTIONS) >/dev/null)
 	cmake --build $(RELEASE) -j $(JOBS)
 
-# The Windows side, cross-built with MinGW-w64: maillink.dll, relaycfg.exe and the library's
-# tests, in $(WINBUILD)/bin. Its tests run under Wine against the simulator of the Linux build.
+# The Windows side, cross-built with MinGW-w64: maillink.dll, relaycfg.exe, the native window
+# relaytool.exe and the tests, in $(WINBUILD)/bin, and $(WINBUILD)/relaytool-<version>-win64.zip.
+# Its tests run under Wine against the simulator of the Linux build.
 $(WINBUILD)/CMakeCache.txt:
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
 	  -DRELAY_GUI=OFF -DRELAY_WERROR=ON -DRELAY_NATIVE_BUILD_DIR=$(abspath $(BUILD))
@@ -108,16 +110,18 @@ soak: deps
 
 # Pictures of the window as it looks after start-up and after a Load from the simulated sample
 # repeater (offscreen: no display needed), with private port directories so that the machine's
-# own ports do not show.
+# own ports do not show; and of the Win32 window under Wine on a virtual display after a Load.
 screenshot: deps
 	@$(MAKE) --no-print-directory release RELEASE_OPTIONS=-DRELAY_TOOLS=ON
 	@mkdir -p docs
 	@ports=$$(mktemp -d); \
 	  MAILLINK_DEVICE_DIR=$$ports QT_QPA_PLATFORM=offscreen \
-	    $(RELEASE)/relaytool/window/relaytool_screenshot docs/screenshot.png; rc=$$?; \
+	    $(RELEASE)/tools/window_screenshot/relaytool_screenshot docs/screenshot.png; rc=$$?; \
 	  rmdir $$ports; [ $$rc -eq 0 ] && echo "screenshot: wrote docs/screenshot.png"; exit $$rc
-	QT_QPA_PLATFORM=offscreen $(RELEASE)/relaytool/window/relaytool_loaded_screenshot docs/screenshot-loaded.png
+	QT_QPA_PLATFORM=offscreen $(RELEASE)/tools/window_screenshot/relaytool_screenshot --loaded docs/screenshot-loaded.png
 	@echo "screenshot: wrote docs/screenshot-loaded.png (after a Load from the sample repeater)"
+	$(MAKE) --no-print-directory win
+	tests/wine/screenshot-window.sh $(WINBUILD) $(RELEASE) docs/screenshot-windows.png
 
 # A Debian package (CPack) of relaytool, relaycfg, libmaillink, the desktop entry and the icon.
 package: deps release

@@ -20,9 +20,9 @@
 
 #include "fuzz_check.h"
 #include "ini_text.h"
-#include "port_setting.h"
 #include "profile_file.h"
 #include "temp_folder.h"
+#include "settings_rules.h"
 
 namespace {
 
@@ -166,9 +166,9 @@ void CheckThroughFile(std::string_view content, const std::string &expected, int
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(content.data(), static_cast<std::streamsize>(content.size()));
     }
-    WritePortSetting(path.c_str(), port);
+    CHECK(WriteProfileString(path.c_str(), kPortSection, kPortKey, std::to_string(port).c_str()));
     CHECK(ReadAll(path) == expected);
-    CHECK(ReadPortSetting(path.c_str()) == port);
+    CHECK(ParseProfileInteger(ReadProfileString(path.c_str(), kPortSection, kPortKey), 1) == port);
     std::size_t files = 0;
     for (const auto &entry : std::filesystem::directory_iterator(folder.Path())) files += entry.is_regular_file();
     CHECK(files == 1);  // no temporary file left behind

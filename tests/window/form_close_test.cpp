@@ -68,7 +68,7 @@ TEST_F(FormCloseTest, TypedTextReachesTheFileThroughTheKeyboard) {
 // too). The error is shown once, then the window closes as usual.
 TEST_F(FormCloseTest, UnwritableSettingsFileIsReportedOnceAndTheWindowCloses) {
     WriteFile(folder.File("notafolder"), "");
-    SetExecutablePathOverride(folder.File("notafolder/relaytool"));
+    system = PosixServices(folder.File("notafolder/relaytool"));
     RecordingForm &f = Open();
     f.ComboCOMPort->setEditText("COM3");
     QTest::mouseClick(f.Button1, Qt::LeftButton);
@@ -79,7 +79,6 @@ TEST_F(FormCloseTest, UnwritableSettingsFileIsReportedOnceAndTheWindowCloses) {
     EXPECT_EQ(watchdog.Boxes()[0].icon, QMessageBox::Critical);
     EXPECT_EQ(f.Entries("FormClose").size(), 1u);
     f.close();
-    Pump(50);
     EXPECT_EQ(watchdog.Boxes().size(), 1u) << "shown once";
 }
 

@@ -1,6 +1,5 @@
 // The port list: the COM ports that can be opened, published through MAILLINK_DEVICE_DIR as
 // pseudo-terminals, and the stored port selected.
-#include "port_probe.h"
 #include "port_settings.h"
 #include "window_fixture.h"
 
@@ -110,13 +109,13 @@ TEST_F(PortList, ListIsBuiltOnceAndProbesLeaveNoPortOpen) {
 TEST_F(PortList, ProbeRange) {
     Publish(9);
     Publish(1);
-    EXPECT_FALSE(ProbeComPort(0));
-    EXPECT_FALSE(ProbeComPort(10));
-    EXPECT_FALSE(ProbeComPort(255));
-    EXPECT_TRUE(ProbeComPort(9));
-    EXPECT_TRUE(ProbeComPort(1));
-    EXPECT_FALSE(ProbeComPort(2)) << "nothing published as COM2";
-    EXPECT_TRUE(ProbeComPort(1)) << "a probe leaves the port free for the next";
+    EXPECT_FALSE(system.ProbeComPort(0));
+    EXPECT_FALSE(system.ProbeComPort(10));
+    EXPECT_FALSE(system.ProbeComPort(255));
+    EXPECT_TRUE(system.ProbeComPort(9));
+    EXPECT_TRUE(system.ProbeComPort(1));
+    EXPECT_FALSE(system.ProbeComPort(2)) << "nothing published as COM2";
+    EXPECT_TRUE(system.ProbeComPort(1)) << "a probe leaves the port free for the next";
 }
 
 TEST_F(PortList, VanishedDeviceIsLeftOut) {

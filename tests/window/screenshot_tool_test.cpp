@@ -1,5 +1,5 @@
 // The screenshot tool builds the window the way the program does: the picture has the designed
-// client size even when the environment asks for scaling.
+// client size even when the environment asks for scaling, and --loaded shows it after a Load.
 #include "window_test_support.h"
 
 #include <QImage>
@@ -37,20 +37,20 @@ TEST(ScreenshotTool, WindowIsNotScaledForScreenDensity) {
 TEST(ScreenshotTool, LoadedPictureShowsTheLoadedFields) {
     TempFolder folder;
     ASSERT_FALSE(folder.Path().empty());
-    const auto shoot = [&](const char *tool, const std::string &name) {
+    const auto shoot = [&](const QStringList &options, const std::string &name) {
         const QString png = QString::fromStdString(folder.File(name));
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("MAILLINK_DEVICE_DIR", QString::fromStdString(folder.Path()));
         process.setProcessEnvironment(environment);
-        process.start(QString::fromLocal8Bit(tool), {png});
+        process.start(QStringLiteral(SCREENSHOT_TOOL), options + QStringList{png});
         EXPECT_TRUE(process.waitForFinished(30000));
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
         return QImage(png);
     };
-    const QImage started = shoot(SCREENSHOT_TOOL, "start.png");
-    const QImage loaded = shoot(LOADED_SCREENSHOT_TOOL, "loaded.png");
+    const QImage started = shoot({}, "start.png");
+    const QImage loaded = shoot({QStringLiteral("--loaded")}, "loaded.png");
     ASSERT_EQ(loaded.size(), QSize(295, 532));
     ASSERT_EQ(started.size(), loaded.size());
     const QRect rfpiField(62, 105, 99, 24);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "masked_edit.h"
-#include "port_setting.h"
+#include "posix_services.h"
 #include "temp_port_dir.h"
 #include "window_test_support.h"
 
@@ -18,14 +18,10 @@
 
 class WindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetExecutablePathOverride(folder.File("relaytool")); }
-    void TearDown() override {
-        form.reset();
-        SetExecutablePathOverride({});
-    }
+    void TearDown() override { form.reset(); }
 
     RecordingForm &Open() {
-        form = std::make_unique<RecordingForm>();
+        form = std::make_unique<RecordingForm>(&system);
         EXPECT_TRUE(ShowAndActivate(*form));
         return *form;
     }
@@ -34,6 +30,7 @@ protected:
 
     TempPortDir ports;
     TempFolder folder;
+    PosixServices system{folder.File("relaytool")};
     ModalWatchdog watchdog;
     std::unique_ptr<RecordingForm> form;
 };

@@ -1,7 +1,5 @@
 // The window tests' entry: an offscreen application object (QT_QPA_PLATFORM=xcb shows the
 // windows instead), the program's pixel scaling, and a counter in place of the warning sound.
-#include "beep.h"
-#include "pixel_scaling.h"
 #include "relay_application.h"
 #include "window_test_support.h"
 

@@ -17,18 +17,17 @@
 #include <fstream>
 #include <sstream>
 
-bool WaitUntil(const std::function<bool()> &pred, int timeoutMs) {
+bool WaitUntil(const std::function<bool()> &condition, int deadlineMs) {
     QElapsedTimer clock;
     clock.start();
-    while (!pred()) {
-        if (clock.elapsed() > timeoutMs) return pred();
+    while (!condition()) {
+        if (clock.elapsed() > deadlineMs) return condition();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QTest::qSleep(2);
     }
     return true;
 }
 
-void Pump(int ms) { QTest::qWait(ms); }
 
 ModalWatchdog::ModalWatchdog(int deadlineMs) : deadlineMs_(deadlineMs) {
     clock_.start();
@@ -66,14 +65,15 @@ std::vector<std::string> RecordingForm::Entries(const std::string &prefix) const
     return found;
 }
 
-void RecordingForm::Record(const char *handler, QObject *sender) {
-    log.push_back(std::string(handler) + ":" + (sender ? sender->objectName().toStdString() : "-"));
-    if (handlerHook) handlerHook(handler);
-}
-
-void RecordingForm::Key(const char *handler, QObject *sender, char &key) {
-    log.push_back(std::string(handler) + ":" + sender->objectName().toStdString() + ":" + std::to_string(int(key)));
-    if (keyHook) keyHook(sender, key);
+RecordingForm::RecordingForm(SystemServices *system) : TFormMain(system) {
+    Core().SetHandlerObserver([this](Handler handler, ControlId sender, char *key) {
+        QObject *control = sender == ControlId::None ? static_cast<QObject *>(this) : Widget(sender);
+        std::string entry = std::string(HandlerName(handler)) + ":" + control->objectName().toStdString();
+        if (key) entry += ":" + std::to_string(int(*key));
+        log.push_back(entry);
+        if (key && keyHook) keyHook(control, *key);
+        if (!key && handlerHook) handlerHook(HandlerName(handler));
+    });
 }
 
 bool ShowAndActivate(QWidget &form) {
@@ -84,13 +84,10 @@ bool ShowAndActivate(QWidget &form) {
 }
 
 std::string FocusedControlName() {
-    static const char *const kControls[] = {
-        "ComboCOMPort", "LoadButton", "SaveButton", "MonitorBeepChkBox", "RfpiEdit", "RepeaterRbnEdit",
-        "BaseRpnEdit", "ParkPliEdit", "ParkEdit", "ParkChkEdit", "Button1", "WrsRfpiEdit", "HopCtrlChkBox"};
-    for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget())
-        for (const char *name : kControls)
-            if (w->objectName() == QLatin1String(name)) return name;
-    return {};
+    QWidget *focus = QApplication::focusWidget();
+    auto *form = focus ? qobject_cast<TFormMain *>(focus->window()) : nullptr;
+    const ControlId control = form ? form->ControlOf(focus) : ControlId::None;
+    return control == ControlId::None ? std::string() : NameOf(control);
 }
 
 PtyPort::PtyPort() {
@@ -146,31 +143,3 @@ PortHolder::~PortHolder() {
         ::waitpid(pid_, &status, 0);
     }
 }
-
-TempFolder::TempFolder() {
-    char pattern[] = "/tmp/relaytool-window-XXXXXX";
-    if (const char *made = ::mkdtemp(pattern)) path_ = made;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) {
-        // A test may have made parts of it read-only.
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
-        std::filesystem::remove_all(path_, ignored);
-    }
-}
-
-std::string ReadFileOrEmpty(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void WriteFile(const std::string &path, const std::string &content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
-
-bool FileExists(const std::string &path) { return std::filesystem::exists(path); }

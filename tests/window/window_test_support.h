@@ -3,6 +3,7 @@
 #pragma once
 
 #include "form_main.h"
+#include "test_files.h"
 
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -28,11 +29,9 @@ inline void PrintTo(const QRect &r, std::ostream *os) {
 }
 inline void PrintTo(const QStringList &l, std::ostream *os) { *os << '[' << l.join(", ").toStdString() << ']'; }
 
-// Processes events until pred holds or timeoutMs passed; returns pred's last value.
-bool WaitUntil(const std::function<bool()> &pred, int timeoutMs = 3000);
-
-// Processes events for ms milliseconds.
-void Pump(int ms);
+// Processes events until condition holds or deadlineMs passed; returns condition's last value.
+// Tests wait for what they expect with it, never for a fixed time.
+bool WaitUntil(const std::function<bool()> &condition, int deadlineMs = 3000);
 
 // How many times the warning sound played (the test main counts them).
 int BeepCount();
@@ -63,35 +62,19 @@ private:
     std::vector<Box> boxes_;
 };
 
-// The window with every handler recording its name and sender into log, then doing what the
-// real handler does. Hooks let a test make a handler throw or change a key.
+// The window with every handler recording its name and sender into log ("Handler:Sender", and
+// the key's code for key-press handlers) before it does its work. Hooks let a test make a handler
+// throw or change a key.
 class RecordingForm : public TFormMain {
 public:
+    explicit RecordingForm(SystemServices *system = nullptr);
+
     std::vector<std::string> log;
     std::function<void(QObject *sender, char &key)> keyHook;
     std::function<void(const std::string &handler)> handlerHook;  // runs after logging
 
-    void FormActivate(QObject *s) override { Record("FormActivate", s); TFormMain::FormActivate(s); }
-    void LoadButtonClick(QObject *s) override { Record("LoadButtonClick", s); TFormMain::LoadButtonClick(s); }
-    void SaveButtonClick(QObject *s) override { Record("SaveButtonClick", s); TFormMain::SaveButtonClick(s); }
-    void RfpiEditKeyPress(QObject *s, char &k) override { Key("RfpiEditKeyPress", s, k); TFormMain::RfpiEditKeyPress(s, k); }
-    void RfpiEditExit(QObject *s) override { Record("RfpiEditExit", s); TFormMain::RfpiEditExit(s); }
-    void BaseRpnEditExit(QObject *s) override { Record("BaseRpnEditExit", s); TFormMain::BaseRpnEditExit(s); }
-    void RepeaterRbnEditKeyPress(QObject *s, char &k) override { Key("RepeaterRbnEditKeyPress", s, k); TFormMain::RepeaterRbnEditKeyPress(s, k); }
-    void RepeaterRbnEditExit(QObject *s) override { Record("RepeaterRbnEditExit", s); TFormMain::RepeaterRbnEditExit(s); }
-    void MonitorBeepChkBoxExit(QObject *s) override { Record("MonitorBeepChkBoxExit", s); TFormMain::MonitorBeepChkBoxExit(s); }
-    void ParkEditExit(QObject *s) override { Record("ParkEditExit", s); TFormMain::ParkEditExit(s); }
-    void ParkEditKeyPress(QObject *s, char &k) override { Key("ParkEditKeyPress", s, k); TFormMain::ParkEditKeyPress(s, k); }
-    void BaseRpnEditKeyPress(QObject *s, char &k) override { Key("BaseRpnEditKeyPress", s, k); TFormMain::BaseRpnEditKeyPress(s, k); }
-    void FormClose(QObject *s, TCloseAction &a) override { Record("FormClose", s); TFormMain::FormClose(s, a); }
-    void Button1Click(QObject *s) override { Record("Button1Click", s); TFormMain::Button1Click(s); }
-
     // log entries that start with prefix.
     std::vector<std::string> Entries(const std::string &prefix) const;
-
-private:
-    void Record(const char *handler, QObject *sender);
-    void Key(const char *handler, QObject *sender, char &key);
 };
 
 // Shows form, makes it the active window and waits until it is (its first activation runs
@@ -131,21 +114,3 @@ private:
     int release_ = -1;  // closing it lets the child end
     bool holding_ = false;
 };
-
-// A folder of its own under /tmp, removed with its contents.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    const std::string &Path() const { return path_; }
-    std::string File(const std::string &name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-std::string ReadFileOrEmpty(const std::string &path);
-void WriteFile(const std::string &path, const std::string &content);
-bool FileExists(const std::string &path);

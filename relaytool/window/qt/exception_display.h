@@ -1,0 +1,34 @@
+// The exception display of the Qt window for errors that escape outside the form core's
+// handlers (event delivery, start-up): the same box the core asks for, with the rules of
+// display_rules.h.
+#pragma once
+
+#include "form_messages.h"
+
+#include <QString>
+
+#include <exception>
+#include <string>
+
+// The title of the running program (ApplicationTitleFor of its own path).
+QString ApplicationTitle();
+
+// The exception display: a modal box with the message (local 8-bit, full stop rule applied
+// here), caption, the error icon and a single OK button; returns when OK was pressed.
+void ShowExceptionDisplay(const std::string &message, const QString &caption);
+void ShowExceptionMessage(const std::string &message);
+
+// Runs fn. An exception that escapes it is shown in the exception display and goes no further.
+// True when fn completed.
+template <typename Fn>
+bool RunGuarded(Fn &&fn) {
+    try {
+        fn();
+        return true;
+    } catch (const std::exception &error) {
+        ShowExceptionMessage(error.what());
+    } catch (...) {
+        ShowExceptionMessage(kUnknownErrorMessage);
+    }
+    return false;
+}
