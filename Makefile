@@ -14,9 +14,11 @@ SOAK_WORKERS ?= 8
 
 # Debian packages the build, the tests and the demo need. The Windows side: the MinGW-w64 cross
 # compiler (its posix flavour), GoogleTest's sources to cross-compile, and Wine (wine64 and the
-# small wine package that adds /usr/bin/wine) with socat to run the Windows tests.
+# small wine package that adds /usr/bin/wine) with socat to run the Windows tests. relaycfg
+# parses its command line with CLI11 and site plans with toml++ (both header-only).
 DEB_PACKAGES := g++ make cmake pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev \
-                g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix fonts-wine wine64 wine socat clang libclang-rt-14-dev
+                g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix fonts-wine wine64 wine socat clang libclang-rt-14-dev \
+                libcli11-dev libtomlplusplus-dev
 
 CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
