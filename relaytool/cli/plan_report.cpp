@@ -4,21 +4,32 @@ namespace {
 
 std::string Quoted(const std::string &name) { return "\"" + name + "\""; }
 
-// The inside of a DOT quoted string: backslashes and double quotes escaped.
+// The inside of a DOT quoted string: backslashes and double quotes escaped, line breaks as
+// DOT's \n.
 std::string DotEscaped(const std::string &text) {
     std::string out;
     for (char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
         if (c == '"' || c == '\\') out += '\\';
         out += c;
     }
     return out;
 }
 
-std::string DotString(const std::string &text) { return "\"" + DotEscaped(text) + "\""; }
+// (Built by appending: GCC 12 warns falsely about `"\"" + text` at -O2.)
+std::string DotString(const std::string &text) {
+    std::string quoted(1, '"');
+    quoted += DotEscaped(text);
+    quoted += '"';
+    return quoted;
+}
 
-// Three lines in the node (DOT's \n): the name, the RPN, the RFPI.
+// Three lines in the node: the name, the RPN, the RFPI.
 std::string DotLabel(const std::string &name, unsigned rpn, const Rfpi &rfpi) {
-    return "\"" + DotEscaped(name) + "\\nRPN " + std::to_string(rpn) + "\\n" + RfpiText(rfpi) + "\"";
+    return DotString(name + "\nRPN " + std::to_string(rpn) + "\n" + RfpiText(rfpi));
 }
 
 }  // namespace

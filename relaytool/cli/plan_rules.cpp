@@ -157,8 +157,9 @@ CheckedPlan CheckPlan(const PlanReading &reading) {
     for (std::size_t i = 0; i < plan.repeaters.size(); ++i)
         if (!plan.repeaters[i].name.empty())
             walk.children.emplace(plan.repeaters[i].parent, i);
-    if (baseKnown) walk.Place(plan.baseName, checked.baseRfpi, 1);
-    if (baseKnown) {
+    // (With a broken base RFPI the walk still runs, for the cycles; the plan fails anyway.)
+    if (!plan.baseName.empty()) walk.Place(plan.baseName, checked.baseRfpi, 1);
+    {
         // A repeater the walk never reached hangs on a cycle of parents.
         for (std::size_t i = 0; i < plan.repeaters.size(); ++i) {
             const PlanRepeater &r = plan.repeaters[i];
