@@ -137,7 +137,20 @@ PlanReading ParsePlan(std::string_view text) {
 }
 
 std::string TomlString(std::string_view text) {
-    std::ostringstream out;
-    out << toml::value<std::string>(std::string(text));
-    return out.str();
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20 || u == 0x7F) {
+            out += "\\u00";
+            out += kHex[u >> 4];
+            out += kHex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
 }
