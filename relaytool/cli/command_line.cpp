@@ -185,7 +185,7 @@ Invocation ParseCommandLine(const std::vector<std::string> &args) {
     AddLevel(*planApp, "check", check);
     AddLevel(*planApp, "apply", apply);
     AddLevel(*planApp, "capture", capture);
-    // `help [COMMAND]`: everything after it names the command.
+    // `help [COMMAND]`.
     CLI::App *helpApp = app.add_subcommand("help");
     helpApp->prefix_command();
     helpApp->set_help_flag();
@@ -231,11 +231,16 @@ Invocation ParseCommandLine(const std::vector<std::string> &args) {
             if (g.rule->name == std::string(name)) return g.Present();
         return false;
     };
+    if (plan.app->parsed() && inv.command == Command::None && !plan.words.empty())
+        throw UsageError(Command::None, "unknown command \"plan " + plan.words.front() + "\"");
     if (helpApp->parsed()) {
+        // `help COMMAND`: the command's words are parsed as the command itself, or left over.
         inv.help = true;
         std::string named;
         for (const std::string &word : helpApp->remaining())
             named += (named.empty() ? "" : " ") + word;
+        for (const std::string &word : stray)
+            if (word != "--") named += (named.empty() ? "" : " ") + word;
         if (!named.empty()) {
             inv.command = CommandNamed(named);
             if (inv.command == Command::None)
@@ -247,11 +252,7 @@ Invocation ParseCommandLine(const std::vector<std::string> &args) {
     if (inv.help || inv.version) return inv;  // nothing else is looked at
 
     if (inv.command == Command::None) {
-        if (plan.app->parsed()) {
-            if (!plan.words.empty())
-                throw UsageError(Command::None, "unknown command \"plan " + plan.words.front() + "\"");
-            throw UsageError(Command::None, "plan needs check, apply or capture");
-        }
+        if (plan.app->parsed()) throw UsageError(Command::None, "plan needs check, apply or capture");
         for (const std::string &word : stray)
             if (word != "--") throw UsageError(Command::None, "unknown command \"" + word + "\"");
         throw UsageError(Command::None, "no command given");
