@@ -4,7 +4,7 @@
 # what they print, what they write and what the repeater holds afterwards.
 #
 # usage: compare-relaycfg.sh WIN_BUILD_DIR NATIVE_BUILD_DIR show|backup|restore|plan
-#   show     `show` and `show --json`: the same text, the same exit code
+#   show     `show`, `show --json` and `ports --find --quiet`: the same text, the same exit code
 #   backup   `backup FILE`: the same file (but for its "saved:" time), the same message
 #   restore  `restore FILE` of another repeater's backup: the same message, the same memory in
 #            the repeater afterwards; a damaged file refused alike, the repeater untouched
@@ -151,6 +151,7 @@ for platform in linux windows; do
     show)
       run "$platform" show show --port COM1 --quiet
       run "$platform" json show --port COM1 --quiet --json
+      run "$platform" find ports --find --quiet
       ;;
     backup)
       run "$platform" backup backup --port COM1 --quiet "$(file_arg "backup.$platform.txt")"
@@ -167,13 +168,14 @@ done
 echo "relaycfg $what under Wine against Linux:"
 case $what in
   show)
-    for name in show json; do
+    for name in show json find; do
       check "$name: exit code" "$(cat "$RUN_DIR/$name.linux.rc")" "$(cat "$RUN_DIR/$name.windows.rc")"
       normalize "$RUN_DIR/$name.linux.out" >"$RUN_DIR/$name.linux.txt"
       normalize "$RUN_DIR/$name.windows.out" >"$RUN_DIR/$name.windows.txt"
       check_files "$name: output" "$RUN_DIR/$name.linux.txt" "$RUN_DIR/$name.windows.txt"
     done
     check "show: exit code is 0" 0 "$(cat "$RUN_DIR/show.linux.rc")"
+    check "ports --find --quiet names the repeater's port" COM1 "$(normalize "$RUN_DIR/find.windows.out")"
     ;;
   backup)
     check "exit code" "$(cat "$RUN_DIR/backup.linux.rc")" "$(cat "$RUN_DIR/backup.windows.rc")"
