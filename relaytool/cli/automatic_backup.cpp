@@ -1,5 +1,6 @@
 // Saving the automatic backup before a write: a new file in the platform's backup folder, never
-// replacing an existing one.
+// replacing an existing one; and the time stamps it and the logs carry.
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -10,7 +11,26 @@ namespace {
 
 constexpr int kMaxNameAttempts = 100;
 
+std::string FormatLocal(std::time_t when, const char *format) {
+    const std::tm local = LocalTime(when);
+    char text[64];
+    const std::size_t n = std::strftime(text, sizeof text, format, &local);
+    return std::string(text, n);
+}
+
 }  // namespace
+
+// The offset is written by hand: strftime's %z gives a zone name with Windows' C runtime.
+std::string SavedAtText(std::time_t when) {
+    const long offset = UtcOffsetMinutes(when);
+    const long magnitude = offset < 0 ? -offset : offset;
+    char zone[48];
+    std::snprintf(zone, sizeof zone, "%c%02ld%02ld", offset < 0 ? '-' : '+', magnitude / 60,
+                  magnitude % 60);
+    return FormatLocal(when, "%Y-%m-%dT%H:%M:%S") + zone;
+}
+
+std::string BackupNameStamp(std::time_t when) { return FormatLocal(when, "%Y%m%dT%H%M%S"); }
 
 bool SaveAutomaticBackup(const RepeaterMemory &memory, const std::string &portLabel,
                          const std::string &portStem, std::time_t when, std::string &path,

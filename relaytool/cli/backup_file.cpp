@@ -5,9 +5,17 @@
 #include <optional>
 #include <vector>
 
-#include "crc32.h"
 #include "hex_codec.h"
 #include "memory_fields.h"
+
+uint32_t Crc32(const uint8_t *bytes, std::size_t size, uint32_t crc) {
+    crc = ~crc;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
 
 namespace {
 

@@ -21,6 +21,10 @@
 
 #include "image_layout.h"
 
+// CRC-32 as IEEE 802.3, zlib and gzip compute it (reflected polynomial 0xEDB88320, initial value
+// and final XOR 0xFFFFFFFF): the backup's checksum. crc continues an earlier result (0 to start).
+uint32_t Crc32(const uint8_t *bytes, std::size_t size, uint32_t crc = 0);
+
 struct RepeaterMemory {
     std::array<uint8_t, layout::kInfoBlockSize> info{};
     std::array<uint8_t, layout::kImageSize> image{};

@@ -1,8 +1,9 @@
 // Where relaycfg keeps the automatic backups it takes before every write:
 //   POSIX:   ${XDG_STATE_HOME:-$HOME/.local/state}/relaycfg/backups/<port>-YYYYmmddTHHMMSS.txt
 //   Windows: %LOCALAPPDATA%\relaycfg\backups\<port>-YYYYmmddTHHMMSS.txt
-// The folder and the local time are the platform's (backup_folder.cpp, win32/backup_folder.cpp);
-// saving a backup there is the same everywhere (automatic_backup.cpp).
+// The folder and the local time are the platform's (posix/backup_folder.cpp,
+// win32/backup_folder.cpp); the time stamps and saving a backup are the same everywhere
+// (automatic_backup.cpp).
 #pragma once
 
 #include <ctime>
@@ -17,7 +18,11 @@ bool AutomaticBackupFolder(std::string &folder, std::string &error);
 // The folder as the help text names it.
 const char *AutomaticBackupFolderHelp();
 
-// "2025-01-31T14:05:09+0100": the local time for the file's "saved" line.
+// The platform's local time, and its distance from UTC in minutes (east positive).
+std::tm LocalTime(std::time_t when);
+long UtcOffsetMinutes(std::time_t when);
+
+// "2025-01-31T14:05:09+0100": the local time (ISO 8601) for the file's "saved" line and logs.
 std::string SavedAtText(std::time_t when);
 
 // "20250131T140509": the local time for a backup's file name.

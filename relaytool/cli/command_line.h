@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-enum class Command { None, Ports, Show, Backup, Restore, Set };
+enum class Command { None, Ports, Show, Backup, Restore, Set, PlanCheck, PlanApply, PlanCapture };
 
 // The field edits of `set`, as typed; each is applied through the window's rules.
 struct FieldEdits {
@@ -27,11 +27,17 @@ struct Invocation {
     bool help = false;     // --help, -h or `help [COMMAND]`: print the help and do nothing else
     bool version = false;  // --version
     std::string port;      // --port: COMn or, on POSIX, a device path
-    std::string file;      // FILE of backup and restore
-    bool json = false;     // show --json
+    std::string file;      // FILE of backup, restore and the plan commands
+    bool json = false;     // show --json, ports --find --json
     bool dryRun = false;   // set --dry-run
-    bool all = false;      // ports --all
+    bool all = false;      // ports --all, plan apply --all
+    bool find = false;     // ports --find
     bool quiet = false;    // no progress on standard error
+    bool dot = false;      // plan check --dot
+    std::string repeater;  // plan apply --repeater NAME
+    std::string log;       // plan apply --log FILE (empty: beside the plan)
+    std::string name;      // plan capture --name NAME
+    std::string parent;    // plan capture --parent NAME
     FieldEdits edits;
 };
 
@@ -51,6 +57,6 @@ private:
 // and take their value as the next argument or after "=". Throws UsageError.
 Invocation ParseCommandLine(const std::vector<std::string> &args);
 
-// The command's name as typed ("show"), and the reverse (None for an unknown name).
+// The command's name as typed ("show", "plan check"), and the reverse (None for an unknown name).
 const char *CommandName(Command command);
 Command CommandNamed(const std::string &name);

@@ -7,8 +7,7 @@ int RunPorts(const Invocation &invocation, Console io) {
     bool any = false;
     for (const PortStatus &port : SurveyPorts()) {
         if (!port.available && !invocation.all) continue;
-        io.out << "COM" << port.number << ' ' << port.device;
-        if (port.entry != port.device) io.out << " (via " << port.entry << ')';
+        io.out << PortHeading(port);
         if (!port.available) io.out << " unavailable: " << port.reason;
         io.out << '\n';
         any = any || port.available;

@@ -8,8 +8,7 @@
 #include "memory_buffers.h"
 #include "repeater_session.h"
 #include "text_files.h"
-
-#include <algorithm>
+#include "unit_programming.h"
 
 int RunRestore(const Invocation &invocation, Console io) {
     RepeaterSession session(invocation.port, io, invocation.quiet);
@@ -41,22 +40,13 @@ int RunSet(const Invocation &invocation, Console io) {
         return kExitRefused;
     }
 
-    if (const int code = session.Load(); code != kExitOk) return code;
-    const RepeaterMemory device = session.Current();
-
-    DisplayFields shown;
-    RuleResult result = ApplyFieldEdits(ConfigImage, invocation.edits, shown);
-    if (result.ok) result = PrepareForWrite(ConfigImage, invocation.edits, shown);
-    if (!result.ok) {
-        session.Message() << result.message << "\nNothing was written.\n";
-        return kExitRefused;
-    }
-    Image image{};
-    std::copy_n(ConfigImage, image.size(), image.begin());
-
+    EditedImage edited;
+    if (const int code = EditLoadedImage(session, invocation.edits, edited); code != kExitOk)
+        return code;
+    const Image &image = edited.image;
     const std::string report = ConfigurationText(FieldsOf(image.data()));
     if (invocation.dryRun) {
-        const std::string changes = ImageDifferences(device.image.data(), image.data(),
+        const std::string changes = ImageDifferences(edited.device.image.data(), image.data(),
                                                      image.size(), "is", "would become");
         io.out << report << "\nChanges:\n" << (changes.empty() ? "none\n" : changes)
                << "\nImage:\n" << FormatImageLines(image);
@@ -64,10 +54,9 @@ int RunSet(const Invocation &invocation, Console io) {
         return kExitOk;
     }
 
-    if (const int code = session.BackUp(device); code != kExitOk) return code;
-    if (const int code = session.WriteAndVerify(image); code != kExitOk) return code;
+    if (const int code = WriteEditedImage(session, edited); code != kExitOk) return code;
     const std::string changes =
-        ImageDifferences(device.image.data(), image.data(), image.size(), "was", "now");
+        ImageDifferences(edited.device.image.data(), image.data(), image.size(), "was", "now");
     io.out << report << "\nChanges:\n" << (changes.empty() ? "none\n" : changes);
     session.Note("Written and verified.");
     return kExitOk;

@@ -1,4 +1,4 @@
-// The five commands of relaycfg. Each returns its exit code (exit_codes.h).
+// The commands of relaycfg. Each returns its exit code (exit_codes.h).
 #pragma once
 
 #include "command_line.h"
@@ -9,3 +9,7 @@ int RunShow(const Invocation &invocation, Console io);
 int RunBackup(const Invocation &invocation, Console io);
 int RunRestore(const Invocation &invocation, Console io);
 int RunSet(const Invocation &invocation, Console io);
+int RunPortsFind(const Invocation &invocation, Console io);
+int RunPlanCheck(const Invocation &invocation, Console io);
+int RunPlanApply(const Invocation &invocation, Console io);
+int RunPlanCapture(const Invocation &invocation, Console io);

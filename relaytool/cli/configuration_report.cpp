@@ -18,6 +18,13 @@ std::string Pairs(const std::string &hex) {
 
 const char *OnOff(bool on) { return on ? "on" : "off"; }
 
+std::string Byte(uint8_t value) {
+    const char text[2] = {NibbleToHexChar(static_cast<uint8_t>(value >> 4)), NibbleToHexChar(value)};
+    return std::string(text, 2);
+}
+
+}  // namespace
+
 std::string JsonString(const std::string &text) {
     std::string out = "\"";
     for (unsigned char c : text) {
@@ -35,13 +42,6 @@ std::string JsonString(const std::string &text) {
     }
     return out + "\"";
 }
-
-std::string Byte(uint8_t value) {
-    const char text[2] = {NibbleToHexChar(static_cast<uint8_t>(value >> 4)), NibbleToHexChar(value)};
-    return std::string(text, 2);
-}
-
-}  // namespace
 
 std::string ConfigurationText(const DisplayFields &f) {
     return "Parent RFPI:        " + Pairs(f.rfpiHex) + "\n" +

@@ -8,6 +8,9 @@
 
 #include "image_rules.h"
 
+// A JSON string for a text (quotes, backslashes and control characters escaped).
+std::string JsonString(const std::string &text);
+
 // Seven lines, "Parent RFPI:        02 5A 3C 81 43" and so on.
 std::string ConfigurationText(const DisplayFields &fields);
 

@@ -13,8 +13,10 @@ const char kExitCodes[] =
     "  3  transfer failure: the port could not be opened or a mail failed\n"
     "  4  unsupported repeater device (nothing was read from or written to its image)\n"
     "  5  verify mismatch: the image read back differs from the one written\n"
-    "  6  file error: a backup file is unreadable, damaged or foreign, or cannot be written\n"
-    "  7  refused: an edit or the resulting image breaks the configuration rules\n";
+    "  6  file error: a backup file is unreadable, damaged or foreign, or cannot be written;\n"
+    "     a plan cannot be read or is not TOML\n"
+    "  7  refused: an edit or the resulting image breaks the configuration rules, or a plan\n"
+    "     breaks a plan rule\n";
 
 std::string PortOption() { return std::string("  --port PORT   ") + PortOptionHelp() + "\n"; }
 
@@ -35,11 +37,13 @@ std::string Overview() {
                "serial port, with the same rules as the Relaytool window.\n"
                "\n"
                "Commands:\n"
-               "  ports                       list the COM ports that can be opened now\n"
+               "  ports   [--all | --find]    list the COM ports that can be opened now;\n"
+               "                              --find: which one holds the repeater\n"
                "  show    --port PORT [--json]  print the configuration\n"
                "  backup  --port PORT FILE    save identification block and image to FILE\n"
                "  restore --port PORT FILE    write FILE's image back, then verify it\n"
                "  set     --port PORT EDITS   change fields, write, then verify\n"
+               "  plan    check|apply|capture FILE  a site's repeaters from one plan\n"
                "\n"
                "Options:\n") +
            PortOption() + kCommonOptions + "  --version     the program's version\n" +
@@ -52,14 +56,21 @@ std::string Overview() {
 
 std::string PortsHelp() {
     return std::string(
-               "Usage: relaycfg ports [--all]\n"
+               "Usage: relaycfg ports [--all | --find [--json]]\n"
                "Lists the COM ports (COM1 to COM9) that can be opened now, one a line:\n"
                "  COMn DEVICE [(via ENTRY)]\n"
                "DEVICE is the device the port resolves to; ENTRY the port-directory link that\n"
                "binds it, when there is one. Ports held by another program are left out.\n"
                "\n"
                "  --all         also list ports that resolve to a device but cannot be opened,\n"
-               "                with the reason\n") +
+               "                with the reason\n"
+               "  --find        ask every port for its identification block and say what\n"
+               "                answers: a supported repeater, another device (with its\n"
+               "                device type), no answer (with the transfer's message), or in\n"
+               "                use. The repeater comes first; with --quiet only its port is\n"
+               "                printed: --port \"$(relaycfg ports --find --quiet)\". Exit 0 with\n"
+               "                exactly one repeater, 4 with none, 2 with several.\n"
+               "  --json        with --find: one JSON object\n") +
            kCommonOptions + "\n" + kExitCodes;
 }
 
@@ -120,6 +131,61 @@ std::string SetHelp() {
            kCommonOptions + "\n" + BackupFolder() + "\n" + kExitCodes;
 }
 
+const char kPlanFile[] =
+    "A plan is TOML: a [base] table (name, rfpi such as \"02 5A 3C 81 43\"), an optional\n"
+    "[site] table (name), and one [[repeater]] table per unit: name, parent (the base or\n"
+    "another repeater, by name), rpn, and optionally monitor_beep and ignore_hop_control\n"
+    "(true or false; absent: left as the unit has it). Each repeater is given what its\n"
+    "parent transmits as its parent RFPI. Every rpn fits the base's ARI class (0 to 7 for\n"
+    "class A, else 0 to 255), and the base's RPN and all rpn values differ.\n";
+
+std::string PlanCheckHelp() {
+    return std::string(
+               "Usage: relaycfg plan check FILE [--dot]\n"
+               "Checks the plan and prints the tree, parents first: for each repeater its\n"
+               "parent, the parent RFPI it will be given, its PARK (PLI, digits, check), its RPN\n"
+               "and the RFPI it will transmit. Every broken rule is reported as FILE:LINE: text\n"
+               "(exit 7); a file that cannot be read or is not TOML gives exit 6.\n"
+               "\n") +
+           kPlanFile +
+           "\n"
+           "  --dot         the tree as Graphviz DOT (relaycfg plan check FILE --dot | dot -Tsvg)\n" +
+           kCommonOptions + "\n" + kExitCodes;
+}
+
+std::string PlanApplyHelp() {
+    return std::string(
+               "Usage: relaycfg plan apply FILE --port PORT (--repeater NAME | --all) [--log LOG]\n"
+               "Programs units from the plan with the same backup, write and verify as `set`;\n"
+               "nothing is written unless the whole plan holds. With --all the repeaters are\n"
+               "taken parents first, each after the prompt (on standard error)\n"
+               "  Connect repeater \"NAME\" to PORT and press Enter (s skips, q stops)\n"
+               "A unit that is not a supported repeater is refused and the next one asked for.\n"
+               "Every unit adds one line to LOG (default: the plan's name with .log.csv):\n"
+               "time,repeater,port,result (written, skipped, failed: TEXT),backup,rfpi (the RFPI\n"
+               "the unit transmits, as read back).\n"
+               "\n") +
+           PortOption() +
+           "  --repeater NAME  program the connected unit as NAME\n"
+           "  --all         every repeater of the plan in turn\n"
+           "  --log LOG     the CSV log to append to\n" +
+           kCommonOptions + "\n" + BackupFolder() + "\n" + kExitCodes;
+}
+
+std::string PlanCaptureHelp() {
+    return std::string(
+               "Usage: relaycfg plan capture FILE --port PORT --name NAME --parent NAME\n"
+               "Reads the connected unit and appends a [[repeater]] table for it to the plan\n"
+               "(its RPN and switches; NAME's parent as given), leaving every existing line as\n"
+               "it was. A missing FILE is created with a [base] table named by --parent, holding\n"
+               "the unit's parent RFPI. A name already in the plan is refused (exit 7).\n"
+               "\n") +
+           PortOption() +
+           "  --name NAME   the unit's name in the plan\n"
+           "  --parent NAME the unit's parent: the base or a repeater of the plan\n" +
+           kCommonOptions + "\n" + kExitCodes;
+}
+
 }  // namespace
 
 std::string HelpText(Command command) {
@@ -129,6 +195,9 @@ std::string HelpText(Command command) {
     case Command::Backup: return BackupHelp();
     case Command::Restore: return RestoreHelp();
     case Command::Set: return SetHelp();
+    case Command::PlanCheck: return PlanCheckHelp();
+    case Command::PlanApply: return PlanApplyHelp();
+    case Command::PlanCapture: return PlanCaptureHelp();
     case Command::None: break;
     }
     return Overview();

@@ -9,7 +9,7 @@
 
 int main(int argc, char **argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const int code = RunRelaycfg(args, {std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1});
+    const int code = RunRelaycfg(args, {std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1, &std::cin});
     std::cout.flush();
     return std::cout.fail() && code == 0 ? 1 : code;
 }

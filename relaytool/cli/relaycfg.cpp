@@ -15,11 +15,15 @@ namespace {
 
 int Dispatch(const Invocation &invocation, Console io) {
     switch (invocation.command) {
-    case Command::Ports: return RunPorts(invocation, io);
+    case Command::Ports:
+        return invocation.find ? RunPortsFind(invocation, io) : RunPorts(invocation, io);
     case Command::Show: return RunShow(invocation, io);
     case Command::Backup: return RunBackup(invocation, io);
     case Command::Restore: return RunRestore(invocation, io);
     case Command::Set: return RunSet(invocation, io);
+    case Command::PlanCheck: return RunPlanCheck(invocation, io);
+    case Command::PlanApply: return RunPlanApply(invocation, io);
+    case Command::PlanCapture: return RunPlanCapture(invocation, io);
     case Command::None: break;
     }
     io.err << HelpText(Command::None);

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "backup_file.h"
-#include "crc32.h"
 
 namespace {
 

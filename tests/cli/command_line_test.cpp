@@ -71,6 +71,58 @@ TEST(CliCommandLine, RefusesWhatCannotRun) {
     }
 }
 
+TEST(CliCommandLine, PlanCommandsAndFindParseAndRefuseLikeTheOthers) {
+    const Invocation apply = ParseCommandLine(
+        {"--port", "COM2", "plan", "apply", "site.toml", "--all", "--log=run.csv"});
+    EXPECT_EQ(apply.command, Command::PlanApply);
+    EXPECT_EQ(apply.file, "site.toml");
+    EXPECT_EQ(apply.port, "COM2");
+    EXPECT_TRUE(apply.all);
+    EXPECT_EQ(apply.log, "run.csv");
+    const Invocation capture = ParseCommandLine({"plan", "capture", "s.toml", "--port", "COM1",
+                                                 "--name", "Hall A", "--parent", "Base"});
+    EXPECT_EQ(capture.name, "Hall A");
+    EXPECT_EQ(capture.parent, "Base");
+    EXPECT_TRUE(ParseCommandLine({"plan", "check", "s.toml", "--dot"}).dot);
+    const Invocation find = ParseCommandLine({"ports", "--find", "--json", "--quiet"});
+    EXPECT_TRUE(find.find && find.json && find.quiet);
+    EXPECT_EQ(ParseCommandLine({"help", "plan", "apply"}).command, Command::PlanApply);
+
+    struct Case {
+        Args args;
+        const char *message;
+        Command command;  // the help that the usage error points at
+    };
+    const Case cases[] = {
+        {{"plan"}, "plan needs check, apply or capture", Command::None},
+        {{"plan", "draw", "s.toml"}, "unknown command \"plan draw\"", Command::None},
+        {{"plan", "check"}, "the plan FILE is missing", Command::PlanCheck},
+        {{"plan", "check", "a", "b"}, "unexpected argument \"b\"", Command::PlanCheck},
+        {{"plan", "check", "a", "--port", "COM1"}, "--port does not apply to plan check",
+         Command::PlanCheck},
+        {{"plan", "apply", "a", "--port", "COM1"}, "plan apply needs either --repeater NAME or --all",
+         Command::PlanApply},
+        {{"plan", "apply", "a", "--port", "COM1", "--all", "--repeater", "X"},
+         "plan apply needs either", Command::PlanApply},
+        {{"plan", "apply", "a", "--all"}, "--port is missing", Command::PlanApply},
+        {{"plan", "capture", "a", "--port", "COM1", "--name", "X"}, "--parent is missing",
+         Command::PlanCapture},
+        {{"show", "--port", "COM1", "--dot"}, "--dot does not apply to show", Command::Show},
+        {{"ports", "--find", "--all"}, "--all and --find cannot be combined", Command::Ports},
+        {{"help", "plan", "draw"}, "unknown command \"plan draw\"", Command::None},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.message);
+        try {
+            ParseCommandLine(c.args);
+            ADD_FAILURE() << "accepted";
+        } catch (const UsageError &e) {
+            EXPECT_EQ(std::string(e.what()).find(c.message), 0u) << e.what();
+            EXPECT_EQ(e.command(), c.command);
+        }
+    }
+}
+
 TEST(CliCommandLine, PortNamesAreCheckedBeforeAnyTransfer) {
     for (const char *port : {"COM0", "COM10", "ttyUSB0", "COMX", "LPT1"}) {
         SCOPED_TRACE(port);
@@ -93,6 +145,14 @@ TEST(CliCommandLine, EveryCommandHasHelpWithTheExitCodes) {
         const std::string usage = std::string("Usage: relaycfg ") + (*command ? command : "COMMAND");
         EXPECT_EQ(out.str().rfind(usage, 0), 0u) << out.str();
         EXPECT_NE(out.str().find("  5  verify mismatch"), std::string::npos);
+    }
+    for (const char *command : {"plan check", "plan apply", "plan capture"}) {
+        SCOPED_TRACE(command);
+        std::ostringstream out, err;
+        const std::string name = command;
+        EXPECT_EQ(RunRelaycfg({"plan", name.substr(5), "-h"}, {out, err, false}), kExitOk);
+        EXPECT_EQ(out.str().rfind("Usage: relaycfg " + name + " FILE", 0), 0u) << out.str();
+        EXPECT_NE(out.str().find("  7  refused"), std::string::npos);
     }
     std::ostringstream out, err;
     EXPECT_EQ(RunRelaycfg({}, {out, err, false}), kExitUsage);

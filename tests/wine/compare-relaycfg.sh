@@ -3,15 +3,17 @@
 # Linux repeater-sim program on COM1, a fresh copy of one memory for each program) and compares
 # what they print, what they write and what the repeater holds afterwards.
 #
-# usage: compare-relaycfg.sh WIN_BUILD_DIR NATIVE_BUILD_DIR show|backup|restore
-#   show     `show` and `show --json`: the same text, the same exit code
+# usage: compare-relaycfg.sh WIN_BUILD_DIR NATIVE_BUILD_DIR show|backup|restore|plan
+#   show     `show`, `show --json` and `ports --find --quiet`: the same text, the same exit code
 #   backup   `backup FILE`: the same file (but for its "saved:" time), the same message
 #   restore  `restore FILE` of another repeater's backup: the same message, the same memory in
 #            the repeater afterwards; a damaged file refused alike, the repeater untouched
+#   plan     `plan check` of a sound plan (tree and --dot) and of a broken one (every rule
+#            reported with its line): the same text, the same exit code; no repeater needed
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine_env.sh"
-[ $# -eq 3 ] || { echo "usage: $0 WIN_BUILD_DIR NATIVE_BUILD_DIR show|backup|restore" >&2; exit 2; }
+[ $# -eq 3 ] || { echo "usage: $0 WIN_BUILD_DIR NATIVE_BUILD_DIR show|backup|restore|plan" >&2; exit 2; }
 wine_env_init "$1" "$2"
 what=$3
 
@@ -60,6 +62,71 @@ run() {
   echo "$rc" >"$base.rc"
 }
 
+if [ "$what" = plan ]; then
+  # A sound plan of two branches and three levels, and one that breaks several rules at once.
+  cat >"$RUN_DIR/site.toml" <<'PLAN'
+[site]
+name = "Warehouse 3"
+
+[base]
+name = "Base"
+rfpi = "02 5A 3C 81 43"
+
+[[repeater]]
+name = "Hall A"
+parent = "Base"
+rpn = 5
+
+[[repeater]]
+name = "Hall B"
+parent = "Hall A"
+rpn = 6
+
+[[repeater]]
+name = "Yard"
+parent = "Base"
+rpn = 2
+PLAN
+  cat >"$RUN_DIR/broken.toml" <<'PLAN'
+[base]
+name = "Base"
+rfpi = "02 5A 3C 81 4"
+
+[[repeater]]
+name = "Hall A"
+parent = "Hall B"
+rpn = 9
+colour = "red"
+
+[[repeater]]
+name = "Hall B"
+parent = "Hall A"
+rpn = 9
+PLAN
+  printf '[base\n' >"$RUN_DIR/not-toml.toml"
+  for platform in linux windows; do
+    if [ "$platform" = linux ]; then file_arg() { echo "$RUN_DIR/$1"; }; else file_arg() { wine_path "$RUN_DIR/$1"; }; fi
+    run "$platform" tree plan check "$(file_arg site.toml)"
+    run "$platform" dot plan check "$(file_arg site.toml)" --dot
+    run "$platform" broken plan check "$(file_arg broken.toml)"
+    run "$platform" not-toml plan check "$(file_arg not-toml.toml)"
+  done
+  echo "relaycfg plan check under Wine against Linux:"
+  check "tree: exit code is 0" 0 "$(cat "$RUN_DIR/tree.linux.rc")"
+  check "broken: exit code is 7" 7 "$(cat "$RUN_DIR/broken.linux.rc")"
+  check "not TOML: exit code is 6" 6 "$(cat "$RUN_DIR/not-toml.linux.rc")"
+  for name in tree dot broken not-toml; do
+    check "$name: exit code" "$(cat "$RUN_DIR/$name.linux.rc")" "$(cat "$RUN_DIR/$name.windows.rc")"
+    for stream in out err; do
+      normalize "$RUN_DIR/$name.linux.$stream" >"$RUN_DIR/$name.linux.$stream.txt"
+      normalize "$RUN_DIR/$name.windows.$stream" >"$RUN_DIR/$name.windows.$stream.txt"
+      check_files "$name: standard $stream" "$RUN_DIR/$name.linux.$stream.txt" "$RUN_DIR/$name.windows.$stream.txt"
+    done
+  done
+  if [ "$failures" -ne 0 ]; then exit 1; fi
+  exit 0
+fi
+
 # A repeater to start from: the sample, and (for restore) a second one whose backup is restored.
 sim_sample_memory "$RUN_DIR/sample.mem"
 if [ "$what" = restore ]; then
@@ -84,6 +151,7 @@ for platform in linux windows; do
     show)
       run "$platform" show show --port COM1 --quiet
       run "$platform" json show --port COM1 --quiet --json
+      run "$platform" find ports --find --quiet
       ;;
     backup)
       run "$platform" backup backup --port COM1 --quiet "$(file_arg "backup.$platform.txt")"
@@ -100,13 +168,14 @@ done
 echo "relaycfg $what under Wine against Linux:"
 case $what in
   show)
-    for name in show json; do
+    for name in show json find; do
       check "$name: exit code" "$(cat "$RUN_DIR/$name.linux.rc")" "$(cat "$RUN_DIR/$name.windows.rc")"
       normalize "$RUN_DIR/$name.linux.out" >"$RUN_DIR/$name.linux.txt"
       normalize "$RUN_DIR/$name.windows.out" >"$RUN_DIR/$name.windows.txt"
       check_files "$name: output" "$RUN_DIR/$name.linux.txt" "$RUN_DIR/$name.windows.txt"
     done
     check "show: exit code is 0" 0 "$(cat "$RUN_DIR/show.linux.rc")"
+    check "ports --find --quiet names the repeater's port" COM1 "$(normalize "$RUN_DIR/find.windows.out")"
     ;;
   backup)
     check "exit code" "$(cat "$RUN_DIR/backup.linux.rc")" "$(cat "$RUN_DIR/backup.windows.rc")"

@@ -3,7 +3,6 @@
 #include <cctype>
 #include <cstring>
 
-#include "com_port_name.h"
 #include "command_line.h"
 #include "port_target.h"
 

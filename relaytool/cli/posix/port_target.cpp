@@ -8,7 +8,6 @@
 #include <stdexcept>
 #include <unistd.h>
 
-#include "com_port_name.h"
 #include "command_line.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// The automatic backup folder and the local time on POSIX systems.
 #include "backup_folder.h"
 
 #include <cstdlib>
@@ -7,14 +8,6 @@ namespace {
 std::string Environment(const char *name) {
     const char *value = std::getenv(name);
     return value ? value : "";
-}
-
-std::string FormatTime(std::time_t when, const char *format) {
-    std::tm local{};
-    localtime_r(&when, &local);
-    char text[64];
-    const std::size_t n = std::strftime(text, sizeof text, format, &local);
-    return std::string(text, n);
 }
 
 }  // namespace
@@ -37,6 +30,10 @@ const char *AutomaticBackupFolderHelp() {
     return "${XDG_STATE_HOME:-$HOME/.local/state}/relaycfg/backups/PORT-YYYYmmddTHHMMSS.txt";
 }
 
-std::string SavedAtText(std::time_t when) { return FormatTime(when, "%Y-%m-%dT%H:%M:%S%z"); }
+std::tm LocalTime(std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    return local;
+}
 
-std::string BackupNameStamp(std::time_t when) { return FormatTime(when, "%Y%m%dT%H%M%S"); }
+long UtcOffsetMinutes(std::time_t when) { return LocalTime(when).tm_gmtoff / 60; }

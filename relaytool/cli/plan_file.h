@@ -1,0 +1,62 @@
+// A site plan: the base station and the repeaters that relay it or each other, as written in its
+// TOML file. Reading keeps the line of every value so that each broken rule can name its line.
+//
+//   [site]
+//   name = "Warehouse 3"            # optional
+//   [base]
+//   name = "Base"
+//   rfpi = "02 5A 3C 81 43"
+//   [[repeater]]
+//   name = "Hall A"
+//   parent = "Base"                 # the base or another repeater, by name
+//   rpn = 5
+//   monitor_beep = true             # optional
+//   ignore_hop_control = false      # optional
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One broken rule: the line it is about (1-based) and what is wrong.
+struct PlanProblem {
+    int line = 1;
+    std::string text;
+};
+
+struct PlanRepeater {
+    int line = 1;  // its [[repeater]] header
+    std::string name;
+    int nameLine = 1;
+    std::string parent;
+    int parentLine = 1;
+    std::optional<int64_t> rpn;
+    int rpnLine = 1;
+    std::optional<bool> monitorBeep;
+    std::optional<bool> ignoreHop;
+};
+
+struct SitePlan {
+    std::string siteName;
+    bool hasBase = false;
+    int baseLine = 1;
+    std::string baseName;
+    int baseNameLine = 1;
+    std::string baseRfpi;  // as written
+    int baseRfpiLine = 1;
+    std::vector<PlanRepeater> repeaters;  // in file order
+};
+
+struct PlanReading {
+    bool isToml = false;  // false: not TOML at all; `error` says where ("LINE:COLUMN: text")
+    std::string error;
+    SitePlan plan;
+    std::vector<PlanProblem> problems;  // unknown keys, missing keys, values of the wrong type
+};
+
+PlanReading ParsePlan(std::string_view text);
+
+// A TOML basic string ("Hall \"A\"") for a text, for plans that relaycfg writes.
+std::string TomlString(std::string_view text);
