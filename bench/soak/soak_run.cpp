@@ -86,6 +86,10 @@ void Print(const SoakStats &s, const Options &o) {
     std::printf("device after a Save: whole new image %llu, unchanged %llu, mixed %llu (a failed Save "
                 "stops part-way)\n", (unsigned long long)s.deviceWhole,
                 (unsigned long long)s.deviceUnchanged, (unsigned long long)s.deviceMixed);
+    std::printf("Saves that left a mixed image after a single damaged mail (corrupted echo, bad "
+                "checksum, bad length byte): %llu of %llu\n", (unsigned long long)s.mixedAfterDamage,
+                (unsigned long long)s.saves);
+    std::printf("mails sent a second time after a damaged byte: %llu\n", (unsigned long long)s.mailsRetried);
     std::printf("write mails the device ignored while the Save reported success: %llu\n",
                 (unsigned long long)s.silentlyLostWrites);
     std::printf("cycles with no device behind the port: %llu; simulator restarts after a hang-up: %llu\n",

@@ -40,6 +40,11 @@ constexpr Fault kFastFaults[] = {Fault::CorruptEcho, Fault::BadChecksum, Fault::
 
 Bytes ImageNow() { return {ConfigImage, ConfigImage + kImage}; }
 
+// Faults that damage a byte on the line: the retry of the mail must mend them.
+bool IsDamageFault(Fault f) {
+    return f == Fault::CorruptEcho || f == Fault::BadChecksum || f == Fault::ReplyLength;
+}
+
 class Worker {
 public:
     Worker(const SoakOptions &options, unsigned index)
@@ -52,8 +57,12 @@ public:
         PortSettings.BaudRate = 9600;
         StartSimulator();
         model_ = sim_.Config();
+        SetTransferProgressHook([this](const TransferProgress &p) {
+            if (p.finished) stats_.mailsRetried += p.mailsRetried;
+        });
     }
     ~Worker() {
+        SetTransferProgressHook({});
         sim_.Stop();
         std::error_code ignored;
         std::filesystem::remove_all(ports_, ignored);
@@ -171,7 +180,8 @@ private:
         if (result.outcome == WorkflowOutcome::Done) ++stats_.done;
         else if (result.outcome == WorkflowOutcome::UnsupportedDevice) ++stats_.unsupported;
         else if (result.code >= 1 && result.code <= 8) ++stats_.failedByCode[result.code];
-        if (c.fault != Fault::None && result.outcome == WorkflowOutcome::Done && expected.lostChunk < 0)
+        if (c.fault != Fault::None && result.outcome == WorkflowOutcome::Done && expected.lostChunk < 0 &&
+            expected.mailsRetried == 0)
             ++stats_.faultsWithoutEffect;
 
         const std::string name = CaseName(c) + " (after " + previous_ + ")";
@@ -226,7 +236,13 @@ private:
         const Bytes device80(device.begin(), device.begin() + kImage);
         if (device80 == image) ++stats_.deviceWhole;
         else if (device80 == previous) ++stats_.deviceUnchanged;
-        else ++stats_.deviceMixed;
+        else {
+            ++stats_.deviceMixed;
+            if (IsDamageFault(c.fault)) {
+                ++stats_.mixedAfterDamage;
+                Violation("%s: a single damaged mail left the device with a mixed image", CaseName(c).c_str());
+            }
+        }
         if (ImageNow() != image) Violation("%s: a Save changed the window's image", CaseName(c).c_str());
     }
 
@@ -256,6 +272,8 @@ void SoakStats::Add(const SoakStats &o) {
     deviceWhole += o.deviceWhole;
     deviceUnchanged += o.deviceUnchanged;
     deviceMixed += o.deviceMixed;
+    mixedAfterDamage += o.mixedAfterDamage;
+    mailsRetried += o.mailsRetried;
     simulatorRestarts += o.simulatorRestarts;
     unplugged += o.unplugged;
     violations += o.violations;

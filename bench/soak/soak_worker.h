@@ -24,6 +24,8 @@ struct SoakStats {
     uint64_t faultsWithoutEffect = 0;  // a fault that could not touch this sequence
     uint64_t silentlyLostWrites = 0;   // a Save reported done although a write mail was ignored
     uint64_t deviceWhole = 0, deviceUnchanged = 0, deviceMixed = 0;  // after each Save
+    uint64_t mixedAfterDamage = 0;  // of deviceMixed: after a fault that a retry should mend
+    uint64_t mailsRetried = 0;
     uint64_t simulatorRestarts = 0;    // after a hang-up
     uint64_t unplugged = 0;            // cycles with no device behind the port
     uint64_t violations = 0;

@@ -118,8 +118,10 @@ TEST_F(CliWrite, RestoreRefusesAnUnsupportedDevice) {
 TEST_F(CliWrite, FailedWriteNamesTheAutomaticBackupAndTheRestoreCommand) {
     const std::string file = BackUpDevice("rep.txt");
     const Bytes before = GiveDeviceImage(0x66);
-    // Load (4 + 10 mails), the Save's identification read (4), then the fourth write mail.
+    // Load (4 + 10 mails), the Save's identification read (4), then the fourth write mail and
+    // its one retry.
     sim_.SetFault({repeatersim::Fault::CorruptEcho, 14 + 4 + 4, 9});
+    sim_.AddFault({repeatersim::Fault::CorruptEcho, 14 + 4 + 5, 9});
     const CliRun run = Run({"restore", "--port", "COM1", file, "--quiet"});
     EXPECT_EQ(run.code, kExitTransfer);
     EXPECT_EQ(run.out, "") << "a failed write is never reported as done";

@@ -36,6 +36,7 @@ std::string CaseName(const FaultCase &c);
 struct ExpectedOutcome {
     WorkflowResult result;
     unsigned mailsSent = 0;  // complete frames the device saw: none after a failing mail
+    unsigned mailsRetried = 0;  // a mail damaged on the line is sent once more
     // Save: the image chunks the device holds new afterwards, counted from the first; the rest
     // keep their old bytes, except that `lostChunk` (when not negative) stayed old although the
     // sequence went on past it.

@@ -74,11 +74,16 @@ protected:
 
     WorkflowResult Run(const FaultCase &c, std::chrono::milliseconds &took) {
         sim_.SetFault({c.fault, c.mail, c.value});
+        retried_ = 0;
+        SetTransferProgressHook([this](const TransferProgress &p) {
+            if (p.finished) retried_ += p.mailsRetried;
+        });
         const auto start = std::chrono::steady_clock::now();
         const WorkflowResult result =
             c.sequence == Sequence::Load ? LoadFromRepeater() : SaveToRepeater();
         took = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - start);
+        SetTransferProgressHook({});
         return result;
     }
 
@@ -101,6 +106,7 @@ protected:
     TempPortDir ports_;
     repeatersim::Simulator sim_;
     Bytes deviceBefore_;
+    unsigned retried_ = 0;  // mails sent a second time, over all transfers of the case
 };
 
 TEST_P(FaultMatrix, ResultPortAndData) {
@@ -126,6 +132,7 @@ TEST_P(FaultMatrix, ResultPortAndData) {
     EXPECT_EQ(result.code, expected.result.code)
         << "got \"" << TransferErrorText(result.code) << "\"";
     EXPECT_EQ(sim_.MailCount(), expected.mailsSent) << "mails after the failing one, or too few";
+    EXPECT_EQ(retried_, expected.mailsRetried);
     EXPECT_GE(took, expected.atLeast) << "the wait ended before its budget";
     ExpectPortReleased(c, fdsBefore);
     EXPECT_TRUE(std::all_of(ConfigImage + kImage, std::end(ConfigImage),

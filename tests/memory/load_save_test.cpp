@@ -63,15 +63,16 @@ TEST_F(MemoryLoadSave, FailedLoadPutsTheImageBackAndKeepsDataLoaded) {
     ASSERT_EQ(LoadFromRepeater().outcome, WorkflowOutcome::Done);
     ASSERT_TRUE(DataLoaded);
 
-    // The device changes; the next Load fails on the fourth image mail, after three new chunks.
+    // The device changes; the next Load fails on the fourth image mail (and its retry), after
+    // three new chunks.
     GiveDeviceDistinctConfig(0x77);
-    sim_.SetFault({Fault::BadChecksum, kInfoMails + 4, 0});
+    FaultTwice({Fault::BadChecksum, kInfoMails + 4, 0});
     const WorkflowResult result = LoadFromRepeater();
 
     EXPECT_EQ(result.outcome, WorkflowOutcome::TransferFailed);
     EXPECT_EQ(result.code, 2);
     EXPECT_EQ(TransferErrorText(result.code), "Checksum error.");
-    EXPECT_EQ(sim_.MailCount(), kInfoMails + 4);
+    EXPECT_EQ(sim_.MailCount(), kInfoMails + 5);
     EXPECT_EQ(ImageBytes(0, 80), Bytes(first.begin(), first.begin() + 80))
         << "no mixture of old and new chunks";
     EXPECT_TRUE(DataLoaded) << "a failed Load after a good one leaves Save available";
@@ -80,7 +81,7 @@ TEST_F(MemoryLoadSave, FailedLoadPutsTheImageBackAndKeepsDataLoaded) {
 TEST_F(MemoryLoadSave, FailedIdentificationReadLeavesEverythingAsItWas) {
     GiveDeviceDistinctConfig(0x44);
     std::fill(ConfigImage, ConfigImage + 80, uint8_t{0xEE});
-    sim_.SetFault({Fault::BadChecksum, 2, 0});
+    FaultTwice({Fault::BadChecksum, 2, 0});
 
     const WorkflowResult load = LoadFromRepeater();
     EXPECT_EQ(load.outcome, WorkflowOutcome::TransferFailed);
@@ -89,11 +90,11 @@ TEST_F(MemoryLoadSave, FailedIdentificationReadLeavesEverythingAsItWas) {
     EXPECT_EQ(ImageBytes(0, 80), Bytes(80, 0xEE));
 
     const Bytes deviceBefore = sim_.Config();
-    sim_.SetFault({Fault::BadChecksum, 3, 0});
+    FaultTwice({Fault::BadChecksum, 3, 0});
     const WorkflowResult save = SaveToRepeater();
     EXPECT_EQ(save.outcome, WorkflowOutcome::TransferFailed);
     EXPECT_EQ(save.code, 2);
-    EXPECT_EQ(sim_.MailCount(), 3u) << "no write after a failed identification read";
+    EXPECT_EQ(sim_.MailCount(), 4u) << "no write after a failed identification read";
     EXPECT_EQ(sim_.Config(), deviceBefore);
 }
 
