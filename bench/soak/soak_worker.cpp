@@ -179,6 +179,7 @@ private:
 
         if (result.outcome == WorkflowOutcome::Done) ++stats_.done;
         else if (result.outcome == WorkflowOutcome::UnsupportedDevice) ++stats_.unsupported;
+        else if (result.outcome == WorkflowOutcome::SaveNotTaken) ++stats_.saveNotTaken;
         else if (result.code >= 1 && result.code <= 8) ++stats_.failedByCode[result.code];
         if (c.fault != Fault::None && result.outcome == WorkflowOutcome::Done && expected.lostChunk < 0 &&
             expected.mailsRetried == 0)
@@ -197,7 +198,7 @@ private:
             StartSimulator();
             ++stats_.simulatorRestarts;
         }
-        if (save) CheckSave(c, expected, imageBefore);
+        if (save) CheckSave(c, result, expected, imageBefore);
         else CheckLoad(c, result, imageBefore, loadedBefore);
 
         // A failed transfer ends in a message box, so the next one starts well after it. That
@@ -221,19 +222,23 @@ private:
     // The device holds exactly what the mails that reached it wrote: the chunks before a failing
     // mail (and the failing one when only its echo was damaged), or all of them after a Save that
     // ran through, except a write mail that the device ignored without a sign on the line.
-    void CheckSave(const FaultCase &c, const ExpectedOutcome &expected, const Bytes &image) {
+    void CheckSave(const FaultCase &c, const WorkflowResult &result, const ExpectedOutcome &expected,
+                   const Bytes &image) {
         const Bytes previous(model_.begin(), model_.begin() + kImage);
         for (unsigned k = 0; k < expected.chunksWritten; ++k) {
             if (static_cast<int>(k) == expected.lostChunk) continue;
             std::copy_n(image.begin() + k * kChunkBytes, kChunkBytes, model_.begin() + k * kChunkBytes);
         }
-        if (expected.lostChunk >= 0) ++stats_.silentlyLostWrites;
         const Bytes device = sim_.Config();
         if (device != model_) {
             Violation("%s: the device does not hold what the mails wrote", CaseName(c).c_str());
             model_ = device;
         }
         const Bytes device80(device.begin(), device.begin() + kImage);
+        if (result.outcome == WorkflowOutcome::Done && device80 != image) {
+            ++stats_.silentlyLostWrites;
+            Violation("%s: the Save reported success but the device holds another image", CaseName(c).c_str());
+        }
         if (device80 == image) ++stats_.deviceWhole;
         else if (device80 == previous) ++stats_.deviceUnchanged;
         else {
@@ -266,6 +271,7 @@ void SoakStats::Add(const SoakStats &o) {
     for (int i = 0; i < kFaultKinds; ++i) faults[i] += o.faults[i];
     done += o.done;
     unsupported += o.unsupported;
+    saveNotTaken += o.saveNotTaken;
     for (int i = 0; i < 9; ++i) failedByCode[i] += o.failedByCode[i];
     faultsWithoutEffect += o.faultsWithoutEffect;
     silentlyLostWrites += o.silentlyLostWrites;

@@ -62,6 +62,7 @@ int RepeaterSession::Load() {
     case WorkflowOutcome::TransferFailed:
         TransferFailure(kReadFailure, result.code);
         return kExitTransfer;
+    case WorkflowOutcome::SaveNotTaken: break;  // only a Save checks what it wrote
     }
     return kExitInternal;
 }
@@ -88,7 +89,8 @@ int RepeaterSession::BackUp(const RepeaterMemory &device) {
 
 int RepeaterSession::WriteAndVerify(const Image &image) {
     std::copy(image.begin(), image.end(), ConfigImage);
-    const WorkflowResult save = SaveToRepeater();
+    Image readBack{};
+    const WorkflowResult save = SaveToRepeater(&readBack);
     if (save.outcome == WorkflowOutcome::UnsupportedDevice) {
         Message() << kUnsupported << '\n' << "Nothing was written.\n";
         return kExitUnsupported;
@@ -99,19 +101,32 @@ int RepeaterSession::WriteAndVerify(const Image &image) {
         RecoveryHint();
         return kExitTransfer;
     }
-
-    const int8_t code = ReadConfigImage(0, static_cast<uint8_t>(image.size()));
-    if (code != 0) {
-        TransferFailure(kReadFailure, code);
+    if (save.outcome == WorkflowOutcome::SaveNotTaken && save.mismatchOffset < 0) {
+        TransferFailure(kReadFailure, save.code);
         Message() << "The image was written but could not be read back to verify it.\n";
         RecoveryHint();
         return kExitTransfer;
     }
-    const std::string differences =
-        ImageDifferences(image.data(), ConfigImage, image.size(), "wrote", "read back");
-    if (!differences.empty()) {
+
+    // The Save's own check decides; here every byte it found different is listed, and the bytes
+    // it does not check (the repeater may set them itself) are told apart.
+    Image checked = readBack;
+    Image uncheckedOnly = image;
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        if (!IsUncheckedByte(i)) continue;
+        checked[i] = image[i];
+        uncheckedOnly[i] = readBack[i];
+    }
+    const std::string notChecked =
+        ImageDifferences(image.data(), uncheckedOnly.data(), image.size(), "wrote", "read back");
+    if (!notChecked.empty()) {
+        Note("Not checked, the repeater may set these bytes itself:\n" +
+             notChecked.substr(0, notChecked.size() - 1));
+    }
+    if (save.outcome == WorkflowOutcome::SaveNotTaken) {
         Message() << "Verify failed: the repeater holds another image than the one written:\n"
-                  << differences;
+                  << ImageDifferences(image.data(), checked.data(), image.size(), "wrote",
+                                      "read back");
         RecoveryHint();
         return kExitVerify;
     }

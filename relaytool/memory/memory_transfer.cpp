@@ -227,6 +227,12 @@ int8_t ReadConfigImage(uint16_t address, uint8_t count) {
                     address, count);
 }
 
+int8_t ReadConfigImageInto(uint8_t *buffer, uint16_t address, uint8_t count) {
+    return Transfer({buffer, kConfigSelector, kReadCommand, Direction::Read,
+                     TransferArea::ConfigImageRead},
+                    address, count);
+}
+
 int8_t WriteConfigImage(uint16_t address, uint8_t count) {
     return Transfer({ConfigImage, kConfigSelector, kWriteCommand, Direction::Write,
                      TransferArea::ConfigImageWrite},

@@ -14,6 +14,9 @@
 int8_t ReadInfoBlock(uint16_t address, uint8_t count);
 // Configuration memory (selector 0x00) into ConfigImage[address ...].
 int8_t ReadConfigImage(uint16_t address, uint8_t count);
+// Configuration memory into buffer[address ...], a scratch copy (ConfigImage is not touched); the
+// same mails as ReadConfigImage. The buffer holds at least address + count bytes.
+int8_t ReadConfigImageInto(uint8_t *buffer, uint16_t address, uint8_t count);
 // ConfigImage[address ...] into the configuration memory; no reply, an EEPROM pause per mail.
 int8_t WriteConfigImage(uint16_t address, uint8_t count);
 

@@ -191,6 +191,25 @@ TEST_F(CliWrite, VerifyNamesEveryDifferingByte) {
     EXPECT_EQ(device.config[30], 0x12);
 }
 
+// Bytes 22 and 23 may be set by the device itself: a difference there is told, not a failure.
+TEST_F(CliWrite, DeviceOwnBytesAreToldButPassTheVerify) {
+    GiveDeviceImage(0x40);
+    const std::string file = BackUpDevice("before.txt");
+    Bytes config = sim_.Config();
+    config[22] ^= 0xFF;  // the device differs from the backup in byte 22 only
+    sim_.SetConfig(config);
+    // Load (14 mails), the Save's identification read (4), then the write of bytes 16 to 23.
+    sim_.SetFault({repeatersim::Fault::IgnoreWrite, 14 + 4 + 3, 0});
+
+    const CliRun run = Run({"restore", "--port", "COM1", file});
+    EXPECT_EQ(run.code, kExitOk) << run.err;
+    EXPECT_NE(run.err.find("Not checked, the repeater may set these bytes itself:\nbyte 22 (0x16"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("Verify failed"), std::string::npos) << run.err;
+    EXPECT_EQ(sim_.MailCount(), 14u + 4 + 10 + 10) << "one read-back, not two";
+}
+
 TEST_F(CliWrite, NoWriteWithoutTheAutomaticBackup) {
     const std::string file = BackUpDevice("rep.txt");
     const Bytes before = GiveDeviceImage(0x77);

@@ -33,6 +33,7 @@ const char *FaultName(Fault f) {
     case Fault::ReplyLength: return "ReplyLength";
     case Fault::WrongDeviceType: return "WrongDeviceType";
     case Fault::HangUp: return "HangUp";
+    case Fault::IgnoreWrite: return "IgnoreWrite";
     }
     return "?";
 }
@@ -100,10 +101,11 @@ ExpectedOutcome Expect(const FaultCase &c) {
         return e;
     };
     ExpectedOutcome done;
-    done.mailsSent = kSequenceMails;
+    // A Save that wrote its image reads it back: ten more read mails.
+    done.mailsSent = kSequenceMails + (c.sequence == Sequence::Save ? kImageMails : 0);
     done.chunksWritten = allChunks;
     ExpectedOutcome retried = done;
-    retried.mailsSent = kSequenceMails + 1;
+    retried.mailsSent = done.mailsSent + 1;
     retried.mailsRetried = 1;
 
     switch (c.fault) {
@@ -117,11 +119,17 @@ ExpectedOutcome Expect(const FaultCase &c) {
         // The device heard the frame whole (a write mail did change its memory); only the copy
         // on the way back was damaged. The mail is sent once more and passes.
         return retried;
+    case Fault::IgnoreWrite:  // a write dropped as silently as one the device did not serve
+        if (!write) return done;
+        [[fallthrough]];
     case Fault::Silence:
         if (write) {
-            // A write mail awaits no answer: a device that ignores it goes unnoticed.
-            done.lostChunk = static_cast<int>(chunk);
-            return done;
+            // A write mail awaits no answer: the device ignores it unnoticed until the Save
+            // reads the image back and finds the chunk old.
+            ExpectedOutcome e = done;
+            e.result = {WorkflowOutcome::SaveNotTaken, 0};
+            e.lostChunk = static_cast<int>(chunk);
+            return e;
         } else {
             ExpectedOutcome e = failed(1);
             e.atLeast = kReplyPolls * kReplyPollPause;

@@ -2,7 +2,8 @@
 // and what each case must leave behind.
 //
 // A Load and a Save both send 14 mails: 4 reads of the identification block (mails 1 to 4), then
-// 10 image mails (5 to 14): reads for a Load, writes of one 8-byte chunk each for a Save.
+// 10 image mails (5 to 14): reads for a Load, writes of one 8-byte chunk each for a Save. A Save
+// that wrote everything then reads the image back (mails 15 to 24); the faults hit mails 1 to 14.
 #pragma once
 
 #include <chrono>
@@ -39,7 +40,7 @@ struct ExpectedOutcome {
     unsigned mailsRetried = 0;  // a mail damaged on the line is sent once more
     // Save: the image chunks the device holds new afterwards, counted from the first; the rest
     // keep their old bytes, except that `lostChunk` (when not negative) stayed old although the
-    // sequence went on past it.
+    // sequence went on past it (the read-back then names a byte of that chunk).
     unsigned chunksWritten = 0;
     int lostChunk = -1;
     // The least time the case takes: the budget that a missing answer uses up.

@@ -131,6 +131,10 @@ TEST_P(FaultMatrix, ResultPortAndData) {
     EXPECT_EQ(result.outcome, expected.result.outcome);
     EXPECT_EQ(result.code, expected.result.code)
         << "got \"" << TransferErrorText(result.code) << "\"";
+    if (expected.lostChunk >= 0) {
+        EXPECT_EQ(result.mismatchOffset / static_cast<int>(kChunkBytes), expected.lostChunk)
+            << "the read-back names a byte of another chunk";
+    }
     EXPECT_EQ(sim_.MailCount(), expected.mailsSent) << "mails after the failing one, or too few";
     EXPECT_EQ(retried_, expected.mailsRetried);
     EXPECT_GE(took, expected.atLeast) << "the wait ended before its budget";
