@@ -170,6 +170,13 @@ private:
         } else {
             ++stats_.faults[static_cast<int>(c.fault)];
         }
+        // A dropped write of a chunk that the edit left as the device holds it changes nothing:
+        // the read-back finds the image whole.
+        if (expected.lostChunk >= 0 && save) {
+            const auto chunk = static_cast<std::size_t>(expected.lostChunk) * kChunkBytes;
+            if (std::equal(ConfigImage + chunk, ConfigImage + chunk + kChunkBytes, model_.begin() + static_cast<long>(chunk)))
+                expected.result = {};
+        }
         ++(save ? stats_.saves : stats_.loads);
 
         const Bytes imageBefore = ImageNow();

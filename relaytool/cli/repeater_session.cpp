@@ -14,10 +14,6 @@
 
 namespace {
 
-constexpr const char *kUnsupported = "Unsupported repeater device";
-constexpr const char *kReadFailure = "An error occured while reading from target: ";
-constexpr const char *kWriteFailure = "An error occured while writing to target: ";
-constexpr int8_t kOpenFailed = 8;
 constexpr int32_t kBaudRate = 9600;
 
 }  // namespace
@@ -39,7 +35,7 @@ void RepeaterSession::Note(const std::string &text) {
 
 void RepeaterSession::TransferFailure(const char *prefix, int8_t code) {
     Message() << prefix << TransferErrorText(code) << '\n';
-    if (code == kOpenFailed) {
+    if (code == kOpenFailedCode) {
         const std::string why = DiagnosePortFailure(port_.Number(), port_.Label());
         if (!why.empty()) Message() << why << '\n';
     }
@@ -57,10 +53,10 @@ int RepeaterSession::Load() {
     switch (result.outcome) {
     case WorkflowOutcome::Done: return kExitOk;
     case WorkflowOutcome::UnsupportedDevice:
-        Message() << kUnsupported << '\n';
+        Message() << kUnsupportedDeviceText << '\n';
         return kExitUnsupported;
     case WorkflowOutcome::TransferFailed:
-        TransferFailure(kReadFailure, result.code);
+        TransferFailure(kReadFailureText, result.code);
         return kExitTransfer;
     case WorkflowOutcome::SaveNotTaken: break;  // only a Save checks what it wrote
     }
@@ -92,17 +88,17 @@ int RepeaterSession::WriteAndVerify(const Image &image) {
     Image readBack{};
     const WorkflowResult save = SaveToRepeater(&readBack);
     if (save.outcome == WorkflowOutcome::UnsupportedDevice) {
-        Message() << kUnsupported << '\n' << "Nothing was written.\n";
+        Message() << kUnsupportedDeviceText << '\n' << "Nothing was written.\n";
         return kExitUnsupported;
     }
     if (save.outcome == WorkflowOutcome::TransferFailed) {
-        TransferFailure(kWriteFailure, save.code);
+        TransferFailure(kWriteFailureText, save.code);
         Message() << "The repeater may hold part of the new image.\n";
         RecoveryHint();
         return kExitTransfer;
     }
     if (save.outcome == WorkflowOutcome::SaveNotTaken && save.mismatchOffset < 0) {
-        TransferFailure(kReadFailure, save.code);
+        TransferFailure(kReadFailureText, save.code);
         Message() << "The image was written but could not be read back to verify it.\n";
         RecoveryHint();
         return kExitTransfer;

@@ -9,6 +9,10 @@
 #include "memory_transfer.h"
 #include "workflow_state.h"
 
+// The workflow's program-wide state (workflow_state.h).
+bool DataLoaded = false;
+char ParkLastDigit = '\0';
+
 namespace {
 
 constexpr auto kInfoCount = static_cast<uint8_t>(layout::kInfoBlockSize);

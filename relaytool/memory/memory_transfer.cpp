@@ -8,6 +8,11 @@
 #include "memory_buffers.h"
 #include "port_settings.h"
 
+// The program-wide records the transfers fill and read (memory_buffers.h, port_settings.h).
+uint8_t InfoBlock[kMemoryBufferSize];
+uint8_t ConfigImage[kMemoryBufferSize];
+PortSettingsRecord PortSettings;
+
 namespace {
 
 constexpr uint8_t kMailType = 0x02;
@@ -21,7 +26,6 @@ constexpr uint8_t kWritePayloadLength = 14;
 constexpr uint8_t kChunkSize = 8;
 constexpr uint16_t kEchoPollsPerByte = 2000;
 constexpr uint16_t kReplyPolls = 2000;
-constexpr int8_t kOpenFailed = 8;
 constexpr int8_t kChecksumError = 2, kLengthError = 3, kAcknowledgeError = 4, kNoLocalEcho = 6;
 
 using std::chrono::milliseconds;
@@ -178,7 +182,7 @@ int8_t Transfer(const TransferKind &kind, uint16_t address, uint8_t count) {
     if (count == 0) return 0;
     ProgressReport report(kind.area, count);
     if (!OpenSerialPort(PortSettings.PortNumber, static_cast<uint32_t>(PortSettings.BaudRate))) {
-        return report.Finish(kOpenFailed);
+        return report.Finish(kOpenFailedCode);
     }
     SmInit();
     uint8_t *tx = GetSmTxMailPtr();
@@ -252,7 +256,7 @@ std::string TransferErrorText(int8_t code) {
     case 5: return "Acknowledge timeout.";
     case 6: return "No local echo.";
     case 7: return "Tx buffer overflow.";
-    case 8: return "Open fail";
+    case kOpenFailedCode: return "Open fail";
     default: return std::to_string(code);
     }
 }

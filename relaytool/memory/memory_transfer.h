@@ -54,6 +54,15 @@ struct TransferClock {
 };
 void SetTransferClock(TransferClock clock);
 
-// The text behind "An error occured while ...: ": a fixed text for 1 to 8, else the code itself
-// in decimal ("0", "9", "-56").
+// The result code of a transfer whose port could not be opened (1 to 7 are the mail layer's).
+inline constexpr int8_t kOpenFailedCode = 8;
+
+// The text behind kReadFailureText or kWriteFailureText: a fixed text for 1 to 8, else the code
+// itself in decimal ("0", "9", "-56").
 std::string TransferErrorText(int8_t code);
+
+// What every front end shows: a failed Load (and a failed read), a failed Save (its
+// identification read included) and a device that is not a supported repeater.
+inline constexpr const char *kReadFailureText = "An error occured while reading from target: ";
+inline constexpr const char *kWriteFailureText = "An error occured while writing to target: ";
+inline constexpr const char *kUnsupportedDeviceText = "Unsupported repeater device";
