@@ -23,8 +23,9 @@ public:
     virtual void SetFault(const repeatersim::FaultPlan &plan) = 0;
     // Complete frames the device saw.
     virtual unsigned MailCount() const = 0;
-    // The time the line runs on.
+    // The time the line runs on, and whether it is exact (virtual: no load, no timer slack).
     virtual std::chrono::steady_clock::time_point Now() const = 0;
+    virtual bool ExactTime() const { return false; }
     // Called just before the sequence runs.
     virtual void BeforeRun() {}
     // After the sequence: the port is closed and held by nobody, so that it can be opened again

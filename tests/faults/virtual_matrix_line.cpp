@@ -26,6 +26,7 @@ public:
     void SetFault(const repeatersim::FaultPlan &plan) override { virtualline::Device().SetFaults({plan}); }
     unsigned MailCount() const override { return virtualline::Device().MailCount(); }
     std::chrono::steady_clock::time_point Now() const override { return virtualline::Now(); }
+    bool ExactTime() const override { return true; }
 
     void ExpectReleased(bool hungUp) override {
         EXPECT_EQ(hComPort, MAILLINK_NO_PORT) << "the port was left open";
