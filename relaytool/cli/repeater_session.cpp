@@ -86,7 +86,7 @@ int RepeaterSession::BackUp(const RepeaterMemory &device) {
 int RepeaterSession::WriteAndVerify(const Image &image) {
     std::copy(image.begin(), image.end(), ConfigImage);
     Image readBack{};
-    const WorkflowResult save = SaveToRepeater(&readBack);
+    const WorkflowResult save = SaveToRepeaterWithReadBack(readBack);
     if (save.outcome == WorkflowOutcome::UnsupportedDevice) {
         Message() << kUnsupportedDeviceText << '\n' << "Nothing was written.\n";
         return kExitUnsupported;

@@ -48,21 +48,25 @@ WorkflowResult LoadFromRepeater() {
     return {};
 }
 
-WorkflowResult SaveToRepeater(ImageBytes *readBack) {
+WorkflowResult SaveToRepeater() {
+    ImageBytes readBack{};
+    return SaveToRepeaterWithReadBack(readBack);
+}
+
+WorkflowResult SaveToRepeaterWithReadBack(ImageBytes &readBack) {
     const WorkflowResult device = CheckDevice();
     if (device.outcome != WorkflowOutcome::Done) return device;
 
     const int8_t code = WriteConfigImage(0, kImageCount);
     if (code != 0) return Failed(code);
 
-    ImageBytes back{};
-    const int8_t readCode = ReadConfigImageInto(back.data(), 0, kImageCount);
-    if (readBack != nullptr) *readBack = back;
+    readBack.fill(0);
+    const int8_t readCode = ReadConfigImageInto(readBack.data(), 0, kImageCount);
     if (readCode != 0) return {WorkflowOutcome::SaveNotTaken, readCode};
-    const int offset = FirstCheckedDifference(ConfigImage, back.data(), back.size());
+    const int offset = FirstCheckedDifference(ConfigImage, readBack.data(), readBack.size());
     if (offset < 0) return {};
     const auto at = static_cast<std::size_t>(offset);
-    return {WorkflowOutcome::SaveNotTaken, 0, offset, ConfigImage[at], back[at]};
+    return {WorkflowOutcome::SaveNotTaken, 0, offset, ConfigImage[at], readBack[at]};
 }
 
 bool IsUncheckedByte(std::size_t offset) {

@@ -36,11 +36,13 @@ using ImageBytes = std::array<uint8_t, layout::kImageSize>;
 WorkflowResult LoadFromRepeater();
 
 // Reads the identification block, checks the device type, writes the image and reads it back
-// into a scratch buffer (also given to the caller through readBack) to check that the device
-// took it: a write mail has no reply, so a device that ignored one would otherwise go unnoticed.
-// ConfigImage keeps the edited image whatever happens, so that Save can be pressed again. The
-// image must have been prepared (PrepareImageForSave) and DataLoaded checked by the caller.
-WorkflowResult SaveToRepeater(ImageBytes *readBack = nullptr);
+// into a scratch buffer to check that the device took it: a write mail has no reply, so a device
+// that ignored one would otherwise go unnoticed. ConfigImage keeps the edited image whatever
+// happens, so that Save can be pressed again. The image must have been prepared
+// (PrepareImageForSave) and DataLoaded checked by the caller.
+WorkflowResult SaveToRepeater();
+// The same, handing the image read back to the caller (as far as it was read).
+WorkflowResult SaveToRepeaterWithReadBack(ImageBytes &readBack);
 
 // Bytes 22 and 23 are cleared before every Save and not interpreted; the device may set them
 // itself, so the check after a Save does not count them as a difference.
