@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <iterator>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@
 #include "memory_buffers.h"
 #include "memory_transfer.h"
 #include "workflow_state.h"
+
+// Names a case in test output instead of dumping its bytes.
+void PrintTo(const FaultCase &c, std::ostream *os) { *os << CaseName(c); }
 
 namespace {
 
