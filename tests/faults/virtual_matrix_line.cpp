@@ -43,4 +43,10 @@ public:
 
 std::unique_ptr<MatrixLine> MakeMatrixLine() { return std::make_unique<VirtualMatrixLine>(); }
 
-std::vector<FaultCase> MatrixCases() { return AllFaultCases(); }
+// The 196 cases, and every fault at every mail of a Save's read-back as well.
+std::vector<FaultCase> MatrixCases() {
+    std::vector<FaultCase> cases = AllFaultCases();
+    const std::vector<FaultCase> readBack = ReadBackFaultCases();
+    cases.insert(cases.end(), readBack.begin(), readBack.end());
+    return cases;
+}

@@ -38,7 +38,11 @@ const char *FaultName(Fault f) {
     return "?";
 }
 
-bool IsWriteMail(Sequence s, unsigned mail) { return s == Sequence::Save && mail > kInfoMails; }
+bool IsWriteMail(Sequence s, unsigned mail) {
+    return s == Sequence::Save && mail > kInfoMails && mail <= kSequenceMails;
+}
+
+bool IsReadBackMail(Sequence s, unsigned mail) { return s == Sequence::Save && mail > kSequenceMails; }
 
 unsigned FrameBytes(Sequence s, unsigned mail) {
     return IsWriteMail(s, mail) ? kWriteFrameBytes : kReadFrameBytes;
@@ -71,6 +75,14 @@ milliseconds EchoBudgetTime(unsigned frameBytes) {
 
 }  // namespace
 
+std::vector<FaultCase> ReadBackFaultCases() {
+    std::vector<FaultCase> cases;
+    for (Fault f : kFaults)
+        for (unsigned mail = kSequenceMails + 1; mail <= kSequenceMails + kImageMails; ++mail)
+            cases.push_back({Sequence::Save, f, mail, FaultValue(Sequence::Save, f, mail)});
+    return cases;
+}
+
 std::vector<FaultCase> AllFaultCases() {
     std::vector<FaultCase> cases;
     for (Sequence s : {Sequence::Load, Sequence::Save})
@@ -91,13 +103,15 @@ ExpectedOutcome Expect(const FaultCase &c) {
     const bool write = IsWriteMail(c.sequence, c.mail);
     const unsigned chunk = write ? c.mail - kInfoMails - 1 : 0;
     const unsigned allChunks = c.sequence == Sequence::Save ? kImageMails : 0;
+    const bool readBack = IsReadBackMail(c.sequence, c.mail);
 
-    // The sequence stops at the failing mail; a Save has written the chunks before it.
+    // The sequence stops at the failing mail; a Save has written the chunks before it. A failed
+    // read-back follows a whole write: the Save is not taken, as nothing checked it.
     const auto failed = [&](int8_t code) {
         ExpectedOutcome e;
-        e.result = {WorkflowOutcome::TransferFailed, code};
+        e.result = {readBack ? WorkflowOutcome::SaveNotTaken : WorkflowOutcome::TransferFailed, code};
         e.mailsSent = c.mail;
-        e.chunksWritten = chunk;
+        e.chunksWritten = readBack ? allChunks : chunk;
         return e;
     };
     ExpectedOutcome done;

@@ -3,7 +3,7 @@
 //
 // A Load and a Save both send 14 mails: 4 reads of the identification block (mails 1 to 4), then
 // 10 image mails (5 to 14): reads for a Load, writes of one 8-byte chunk each for a Save. A Save
-// that wrote everything then reads the image back (mails 15 to 24); the faults hit mails 1 to 14.
+// that wrote everything then reads the image back (mails 15 to 24).
 #pragma once
 
 #include <chrono>
@@ -30,6 +30,8 @@ struct FaultCase {
 
 // Every fault at every mail position of both sequences.
 std::vector<FaultCase> AllFaultCases();
+// Every fault at every mail of a Save's read-back (mails 15 to 24).
+std::vector<FaultCase> ReadBackFaultCases();
 
 // "Save_NoEcho_mail07": a name for test lists and filters.
 std::string CaseName(const FaultCase &c);
