@@ -117,7 +117,8 @@ private:
     FaultCase PickFault(Sequence sequence) {
         FaultCase c;
         c.sequence = sequence;
-        c.mail = 1 + Uniform(kSequenceMails);
+        // A Save's faults may also hit the read-back of what it wrote.
+        c.mail = 1 + Uniform(sequence == Sequence::Save ? kSequenceMails + kImageMails : kSequenceMails);
         const unsigned roll = Uniform(1000);
         if (roll < options_.cleanPermille) return c;
         if (roll < options_.cleanPermille + options_.slowPermille) {
@@ -125,7 +126,7 @@ private:
         } else {
             c.fault = kFastFaults[Uniform(4)];
         }
-        const bool writeMail = sequence == Sequence::Save && c.mail > kInfoMails;
+        const bool writeMail = sequence == Sequence::Save && c.mail > kInfoMails && c.mail <= kSequenceMails;
         switch (c.fault) {
         case Fault::CorruptEcho: c.value = static_cast<uint8_t>(Uniform(writeMail ? 20 : 12)); break;
         case Fault::ReplyLength: c.value = static_cast<uint8_t>(15 + Uniform(241)); break;
