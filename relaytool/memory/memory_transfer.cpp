@@ -37,8 +37,11 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 constexpr milliseconds kEepromPause{25 * kSecondPayloadByte};
 // Before a read mail is retried: a reply still on its way (13 bytes take 13.5 ms at 9600 baud,
 // and a USB adapter may hold them 16 ms more) has arrived by then, and the retry's first step,
-// which discards waiting input, removes it instead of taking it for the retry's echo.
+// which discards waiting input, removes it instead of taking it for the retry's echo. After a
+// length error the device may be sending as many bytes as the bad length byte announced: up to
+// 260, which take 271 ms.
 constexpr milliseconds kReplyDrainPause{50};
+constexpr milliseconds kLongReplyDrainPause{300};
 // How soon a failed echo check must end to count as a damaged echo rather than a silent line.
 // The library keeps no echo byte and stops reading the echo only when all of the frame's bytes
 // are back (a byte that differs does not end it early) or when its idle-poll budget is spent;
@@ -197,7 +200,8 @@ int8_t Transfer(const TransferKind &kind, uint16_t address, uint8_t count) {
         MailOutcome mail = SendChunk(tx, kind, address, chunkCount);
         if (mail.code != 0 && DamagedOnTheLine(mail)) {
             // The failed mail left its code in SmError, which blocks every further mail.
-            Pause(read ? kReplyDrainPause : kEepromPause);
+            Pause(!read ? kEepromPause
+                        : mail.code == kLengthError ? kLongReplyDrainPause : kReplyDrainPause);
             SmInit();
             ApplyTransferSettings(*config, read);
             report.MailRetried();

@@ -48,12 +48,12 @@ void PauseOnPort(std::chrono::nanoseconds length) {
 
 }  // namespace
 
-void Reset() {
+void Reset(bool paced) {
     Line &l = State();
     l = Line{};
     l.device.info = repeatersim::SampleInfoBlock();
     l.device.config = repeatersim::SampleConfigImage();
-    l.device.SetTiming(false, 0ns, 150ms);
+    l.device.SetTiming(paced, paced ? 16ms : 0ns, 150ms);
     l.device.Restart();
 }
 

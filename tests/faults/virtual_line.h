@@ -18,9 +18,11 @@ struct Counts {
     unsigned closes = 0;
 };
 
-// A fresh line with a freshly started sample repeater (as repeatersim::Simulator's defaults:
-// unpaced, no latency, 150 ms EEPROM write), at a virtual time well after the epoch.
-void Reset();
+// A fresh line with a freshly started sample repeater (150 ms EEPROM write, as
+// repeatersim::Simulator's default), at a virtual time well after the epoch. Paced, the line runs
+// at 9600 baud and every byte to the host comes 16 ms late (a USB adapter's latency timer);
+// otherwise bytes cross at once, as on the simulator's default line.
+void Reset(bool paced);
 
 repeatersim::detail::DeviceModel &Device();
 Time Now();
