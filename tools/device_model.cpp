@@ -177,7 +177,8 @@ void DeviceModel::OnFrame(Time arrival, std::vector<LineEvent> &out) {
     if (frame_[2] == kStartAck) answer.push_back(kAck);
     if (type == kMemoryType && payload.size() >= kMemoryPayload) {
         if (payload[0] == kReadCommand) AppendReadReply(payload, mail, answer);
-        else if (payload[0] == kWriteCommand) ApplyWrite(payload, arrival);
+        else if (payload[0] == kWriteCommand && !Hit(Fault::IgnoreWrite, mail))
+            ApplyWrite(payload, arrival);
     }
     Transmit(answer, arrival, out);
 }

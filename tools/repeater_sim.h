@@ -33,6 +33,8 @@ enum class Fault {
     WrongDeviceType,  // identification byte 18 reads as `value` (default 0x62) instead of its own
     HangUp,           // the line goes dead as the mail's last byte arrives, before its echo
                       // (the pseudo-terminal is closed, as by HangUp())
+    IgnoreWrite,      // a write mail is echoed but not applied (busy or write-protected memory);
+                      // read mails are served as usual
 };
 
 struct FaultPlan {

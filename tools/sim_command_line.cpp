@@ -14,7 +14,7 @@ const std::pair<const char *, Fault> kFaultNames[] = {
     {"no-echo", Fault::NoEcho},           {"corrupt-echo", Fault::CorruptEcho},
     {"silence", Fault::Silence},          {"bad-checksum", Fault::BadChecksum},
     {"reply-length", Fault::ReplyLength}, {"wrong-device", Fault::WrongDeviceType},
-    {"hang-up", Fault::HangUp},
+    {"hang-up", Fault::HangUp},           {"ignore-write", Fault::IgnoreWrite},
 };
 
 unsigned long ParseNumber(const std::string &text, unsigned long max, const std::string &what) {
@@ -134,7 +134,8 @@ const char *UsageText() {
            "                     none: every mail), V a byte value (decimal or 0x..).\n"
            "                     KIND: no-echo, corrupt-echo (V: frame byte index),\n"
            "                     silence, bad-checksum, reply-length (V: length byte),\n"
-           "                     wrong-device (V: device type, default 'b'), hang-up\n";
+           "                     wrong-device (V: device type, default 'b'), hang-up,\n"
+           "                     ignore-write (echo a write mail, store nothing)\n";
 }
 
 }  // namespace repeatersim

@@ -20,7 +20,7 @@ struct CommandLine {
 CommandLine ParseCommandLine(const std::vector<std::string> &args);
 
 // "KIND[@N][=V]": KIND one of no-echo, corrupt-echo, silence, bad-checksum, reply-length,
-// wrong-device, hang-up; N the mail it hits (0 or absent: every mail); V a byte value (decimal,
+// wrong-device, hang-up, ignore-write; N the mail it hits (0 or absent: every mail); V a byte value (decimal,
 // or hex with 0x). Throws std::invalid_argument.
 FaultPlan ParseFaultOption(const std::string &text);
 

@@ -77,8 +77,9 @@ void Print(const SoakStats &s, const Options &o) {
     std::printf("faults injected:");
     for (int i = 0; i < SoakStats::kFaultKinds; ++i)
         std::printf("%s %s %llu", i ? "," : "", kFaultNames[i], (unsigned long long)s.faults[i]);
-    std::printf("\noutcomes: done %llu, unsupported device %llu", (unsigned long long)s.done,
-                (unsigned long long)s.unsupported);
+    std::printf("\noutcomes: done %llu, unsupported device %llu, Save not taken (read back) %llu",
+                (unsigned long long)s.done, (unsigned long long)s.unsupported,
+                (unsigned long long)s.saveNotTaken);
     for (int code = 1; code <= 8; ++code)
         if (s.failedByCode[code]) std::printf(", %s %llu", kCodeNames[code], (unsigned long long)s.failedByCode[code]);
     std::printf("\nfaults without effect on their sequence (reply faults on write mails, device type "
@@ -86,7 +87,11 @@ void Print(const SoakStats &s, const Options &o) {
     std::printf("device after a Save: whole new image %llu, unchanged %llu, mixed %llu (a failed Save "
                 "stops part-way)\n", (unsigned long long)s.deviceWhole,
                 (unsigned long long)s.deviceUnchanged, (unsigned long long)s.deviceMixed);
-    std::printf("write mails the device ignored while the Save reported success: %llu\n",
+    std::printf("Saves that left a mixed image after a single damaged mail (corrupted echo, bad "
+                "checksum, bad length byte): %llu of %llu\n", (unsigned long long)s.mixedAfterDamage,
+                (unsigned long long)s.saves);
+    std::printf("mails sent a second time after a damaged byte: %llu\n", (unsigned long long)s.mailsRetried);
+    std::printf("Saves reported done while the device holds another image: %llu\n",
                 (unsigned long long)s.silentlyLostWrites);
     std::printf("cycles with no device behind the port: %llu; simulator restarts after a hang-up: %llu\n",
                 (unsigned long long)s.unplugged, (unsigned long long)s.simulatorRestarts);

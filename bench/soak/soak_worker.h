@@ -19,11 +19,13 @@ struct SoakStats {
     static constexpr int kFaultKinds = 8;  // repeatersim::Fault, None included
     uint64_t cycles = 0, loads = 0, saves = 0, savesRefused = 0;
     uint64_t faults[kFaultKinds] = {};
-    uint64_t done = 0, unsupported = 0;
+    uint64_t done = 0, unsupported = 0, saveNotTaken = 0;
     uint64_t failedByCode[9] = {};  // transfer result codes 1 to 8
     uint64_t faultsWithoutEffect = 0;  // a fault that could not touch this sequence
-    uint64_t silentlyLostWrites = 0;   // a Save reported done although a write mail was ignored
+    uint64_t silentlyLostWrites = 0;   // a Save reported done although the device holds another image
     uint64_t deviceWhole = 0, deviceUnchanged = 0, deviceMixed = 0;  // after each Save
+    uint64_t mixedAfterDamage = 0;  // of deviceMixed: after a fault that a retry should mend
+    uint64_t mailsRetried = 0;
     uint64_t simulatorRestarts = 0;    // after a hang-up
     uint64_t unplugged = 0;            // cycles with no device behind the port
     uint64_t violations = 0;

@@ -14,10 +14,6 @@
 
 namespace {
 
-constexpr const char *kUnsupported = "Unsupported repeater device";
-constexpr const char *kReadFailure = "An error occured while reading from target: ";
-constexpr const char *kWriteFailure = "An error occured while writing to target: ";
-constexpr int8_t kOpenFailed = 8;
 constexpr int32_t kBaudRate = 9600;
 
 }  // namespace
@@ -39,7 +35,7 @@ void RepeaterSession::Note(const std::string &text) {
 
 void RepeaterSession::TransferFailure(const char *prefix, int8_t code) {
     Message() << prefix << TransferErrorText(code) << '\n';
-    if (code == kOpenFailed) {
+    if (code == kOpenFailedCode) {
         const std::string why = DiagnosePortFailure(port_.Number(), port_.Label());
         if (!why.empty()) Message() << why << '\n';
     }
@@ -57,11 +53,12 @@ int RepeaterSession::Load() {
     switch (result.outcome) {
     case WorkflowOutcome::Done: return kExitOk;
     case WorkflowOutcome::UnsupportedDevice:
-        Message() << kUnsupported << '\n';
+        Message() << kUnsupportedDeviceText << '\n';
         return kExitUnsupported;
     case WorkflowOutcome::TransferFailed:
-        TransferFailure(kReadFailure, result.code);
+        TransferFailure(kReadFailureText, result.code);
         return kExitTransfer;
+    case WorkflowOutcome::SaveNotTaken: break;  // only a Save checks what it wrote
     }
     return kExitInternal;
 }
@@ -88,30 +85,44 @@ int RepeaterSession::BackUp(const RepeaterMemory &device) {
 
 int RepeaterSession::WriteAndVerify(const Image &image) {
     std::copy(image.begin(), image.end(), ConfigImage);
-    const WorkflowResult save = SaveToRepeater();
+    Image readBack{};
+    const WorkflowResult save = SaveToRepeaterWithReadBack(readBack);
     if (save.outcome == WorkflowOutcome::UnsupportedDevice) {
-        Message() << kUnsupported << '\n' << "Nothing was written.\n";
+        Message() << kUnsupportedDeviceText << '\n' << "Nothing was written.\n";
         return kExitUnsupported;
     }
     if (save.outcome == WorkflowOutcome::TransferFailed) {
-        TransferFailure(kWriteFailure, save.code);
+        TransferFailure(kWriteFailureText, save.code);
         Message() << "The repeater may hold part of the new image.\n";
         RecoveryHint();
         return kExitTransfer;
     }
-
-    const int8_t code = ReadConfigImage(0, static_cast<uint8_t>(image.size()));
-    if (code != 0) {
-        TransferFailure(kReadFailure, code);
+    if (save.outcome == WorkflowOutcome::SaveNotTaken && save.mismatchOffset < 0) {
+        TransferFailure(kReadFailureText, save.code);
         Message() << "The image was written but could not be read back to verify it.\n";
         RecoveryHint();
         return kExitTransfer;
     }
-    const std::string differences =
-        ImageDifferences(image.data(), ConfigImage, image.size(), "wrote", "read back");
-    if (!differences.empty()) {
+
+    // The Save's own check decides; here every byte it found different is listed, and the bytes
+    // it does not check (the repeater may set them itself) are told apart.
+    Image checked = readBack;
+    Image uncheckedOnly = image;
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        if (!IsUncheckedByte(i)) continue;
+        checked[i] = image[i];
+        uncheckedOnly[i] = readBack[i];
+    }
+    const std::string notChecked =
+        ImageDifferences(image.data(), uncheckedOnly.data(), image.size(), "wrote", "read back");
+    if (!notChecked.empty()) {
+        Note("Not checked, the repeater may set these bytes itself:\n" +
+             notChecked.substr(0, notChecked.size() - 1));
+    }
+    if (save.outcome == WorkflowOutcome::SaveNotTaken) {
         Message() << "Verify failed: the repeater holds another image than the one written:\n"
-                  << differences;
+                  << ImageDifferences(image.data(), checked.data(), image.size(), "wrote",
+                                      "read back");
         RecoveryHint();
         return kExitVerify;
     }

@@ -24,10 +24,6 @@ private:
 
 }  // namespace
 
-// The memory layer reports a Save that did not take with an outcome and a text of its own; until
-// it does, there is no such outcome and nothing to show here.
-std::optional<std::string> SaveCheckText(const WorkflowResult &) { return std::nullopt; }
-
 bool FormCore::ChoosePort() {
     if (view_.PortIndex() == -1) {
         ShowMessage(kChoosePortMessage);
@@ -54,13 +50,14 @@ void FormCore::ReportOutcome(const WorkflowResult &result, const char *errorPref
     case WorkflowOutcome::Done:
         break;
     case WorkflowOutcome::UnsupportedDevice:
-        ShowMessage(kUnsupportedDeviceMessage);
+        ShowMessage(kUnsupportedDeviceText);
         break;
     case WorkflowOutcome::TransferFailed:
         ShowMessage(errorPrefix + TransferErrorText(result.code));
         break;
-    default:
-        if (const std::optional<std::string> text = SaveCheckText(result)) ShowMessage(*text);
+    case WorkflowOutcome::SaveNotTaken:
+        // The edited image stays in ConfigImage, so the user can press Save again.
+        ShowMessage(SaveCheckMessage(result));
         break;
     }
 }
@@ -94,7 +91,7 @@ void FormCore::LoadButtonClick() {
     const ControlId focus = focused_;
     if (!ChoosePort()) return;
     // A Load that fails leaves the image as it was before it (the memory layer restores it).
-    RunTransfer(transfers_.load, kReadErrorMessage, focus);
+    RunTransfer(transfers_.load, kReadFailureText, focus);
 }
 
 void FormCore::SaveButtonClick() {
@@ -106,5 +103,5 @@ void FormCore::SaveButtonClick() {
     if (!ValidateBeforeSave()) return;
     const ControlId focus = focused_;
     if (!ChoosePort()) return;
-    RunTransfer(transfers_.save, kWriteErrorMessage, focus);
+    RunTransfer(transfers_.save, kWriteFailureText, focus);
 }

@@ -6,24 +6,29 @@
 #include "hex_codec.h"
 #include "park_codec.h"
 
-std::string FormatIdentity(const uint8_t *bytes, int32_t n, uint8_t mode) {
+std::string FormatIdentity(const uint8_t *bytes, int32_t n, IdentityMode mode) {
     switch (mode) {
-    case 0: {
+    case IdentityMode::Hex: {
         if (n <= 0) return {};
         std::string text(static_cast<std::size_t>(n) * 3, ' ');
         BytesToHexText(bytes, text.data(), n, true);
         return text;
     }
-    case 1: {
+    case IdentityMode::Octal: {
         char digits[13];
         RfpiToOctalDigits(digits, bytes);
         return std::string(digits, 12);
     }
-    case 2:
+    case IdentityMode::LowSixBits:
         return std::to_string(bytes[0] & 0x3F);
-    default:
-        return {};
+    case IdentityMode::BoundedDecimal:
+        break;
     }
+    return {};  // no format, also for a byte that names no mode
+}
+
+std::string FormatIdentity(const uint8_t *bytes, int32_t n, uint8_t mode) {
+    return FormatIdentity(bytes, n, static_cast<IdentityMode>(mode));
 }
 
 int32_t IntPower(int32_t base, int32_t exponent) {
@@ -74,17 +79,22 @@ bool ParseBoundedDecimal(std::string_view text, uint8_t *bytes, int32_t n) {
 
 }  // namespace
 
-bool ParseIdentity(std::string_view text, uint8_t *bytes, int32_t n, uint8_t mode) {
+bool ParseIdentity(std::string_view text, uint8_t *bytes, int32_t n, IdentityMode mode) {
     switch (mode) {
-    case 0:
+    case IdentityMode::Hex:
         HexTextToBytes(text, bytes, n, true);
         return true;
-    case 1:
+    case IdentityMode::Octal:
         OctalTextToRfpi(text, bytes);
         return true;
-    case 3:
+    case IdentityMode::BoundedDecimal:
         return ParseBoundedDecimal(text, bytes, n);
-    default:
-        return false;
+    case IdentityMode::LowSixBits:
+        break;
     }
+    return false;  // no parse, also for a byte that names no mode
+}
+
+bool ParseIdentity(std::string_view text, uint8_t *bytes, int32_t n, uint8_t mode) {
+    return ParseIdentity(text, bytes, n, static_cast<IdentityMode>(mode));
 }

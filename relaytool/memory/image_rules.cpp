@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr uint8_t kHexMode = 0, kOctalMode = 1, kDecimalMode = 3;
 constexpr int32_t kRfpiBytes = static_cast<int32_t>(layout::kRfpiSize);
 constexpr std::size_t kShownParkDigits = 11;
 constexpr char kBlank = ' ';  // what a masked field holds in a position not yet filled
@@ -53,13 +52,13 @@ DisplayFields RefreshImageForDisplay(uint8_t *image) {
     const uint8_t mask = RpnMask(image);
 
     // "31" and the twelve PARK digits; the twelfth is held aside, the check digit covers the rest.
-    std::string park = "31" + FormatIdentity(ParentRfpi(image), kRfpiBytes, kOctalMode);
+    std::string park = "31" + FormatIdentity(ParentRfpi(image), kRfpiBytes, IdentityMode::Octal);
     fields.parkLastDigit = park.back();
     park.pop_back();
     fields.parkCheck = std::string(1, ParkCheckCharacter(
         ParkCheckDigit(park, static_cast<int32_t>(park.size()))));
 
-    fields.rfpiHex = FormatIdentity(ParentRfpi(image), kRfpiBytes, kHexMode);
+    fields.rfpiHex = FormatIdentity(ParentRfpi(image), kRfpiBytes, IdentityMode::Hex);
     fields.parkDigits = park.substr(2);
     fields.parkPli = park.substr(0, 2);
     fields.baseRpn = std::to_string(image[layout::kParentRpn] & mask);
@@ -72,7 +71,7 @@ DisplayFields RefreshImageForDisplay(uint8_t *image) {
     image[layout::kFixedA8] = layout::kFixedA8Value;
 
     const std::array<uint8_t, 5> repeater = RepeaterRfpi(image);
-    fields.repeaterRfpiHex = FormatIdentity(repeater.data(), kRfpiBytes, kHexMode);
+    fields.repeaterRfpiHex = FormatIdentity(repeater.data(), kRfpiBytes, IdentityMode::Hex);
     return fields;
 }
 
@@ -83,7 +82,7 @@ RuleResult ApplyRfpiText(uint8_t *image, std::string_view hexText) {
             if (!IsHexDigit(c) && c != kBlank) return RuleResult::Refused(kRfpiFormatMessage);
         }
     }
-    ParseIdentity(hexText, ParentRfpi(image), kRfpiBytes, kHexMode);
+    ParseIdentity(hexText, ParentRfpi(image), kRfpiBytes, IdentityMode::Hex);
     return RuleResult::Ok();
 }
 
@@ -98,14 +97,14 @@ RuleResult ApplyParkText(uint8_t *image, std::string_view elevenDigits, char las
     std::string twelve(elevenDigits);
     twelve.resize(kShownParkDigits, kBlank);
     twelve.push_back(lastDigit);
-    ParseIdentity(twelve, ParentRfpi(image), kRfpiBytes, kOctalMode);
+    ParseIdentity(twelve, ParentRfpi(image), kRfpiBytes, IdentityMode::Octal);
     return RuleResult::Ok();
 }
 
 RuleResult ApplyBaseRpnText(uint8_t *image, std::string_view decimalText) {
     const uint8_t mask = RpnMask(image);
     uint8_t value = 0;
-    if (!ParseIdentity(decimalText, &value, 1, kDecimalMode)) {
+    if (!ParseIdentity(decimalText, &value, 1, IdentityMode::BoundedDecimal)) {
         return RuleResult::Refused(kBaseRpnFormatMessage);
     }
     uint8_t &rpnByte = image[layout::kParentRpn];
@@ -114,7 +113,7 @@ RuleResult ApplyBaseRpnText(uint8_t *image, std::string_view decimalText) {
 }
 
 RuleResult ApplyRepeaterRpnText(uint8_t *image, std::string_view decimalText) {
-    if (!ParseIdentity(decimalText, image + layout::kRepeaterRpn, 1, kDecimalMode)) {
+    if (!ParseIdentity(decimalText, image + layout::kRepeaterRpn, 1, IdentityMode::BoundedDecimal)) {
         return RuleResult::Refused(kRepeaterRpnFormatMessage);
     }
     return RuleResult::Ok();

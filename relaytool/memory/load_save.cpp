@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 #include "image_layout.h"
 #include "memory_buffers.h"
 #include "memory_transfer.h"
 #include "workflow_state.h"
+
+// The workflow's program-wide state (workflow_state.h).
+bool DataLoaded = false;
+char ParkLastDigit = '\0';
 
 namespace {
 
@@ -44,10 +49,50 @@ WorkflowResult LoadFromRepeater() {
 }
 
 WorkflowResult SaveToRepeater() {
+    ImageBytes readBack{};
+    return SaveToRepeaterWithReadBack(readBack);
+}
+
+WorkflowResult SaveToRepeaterWithReadBack(ImageBytes &readBack) {
     const WorkflowResult device = CheckDevice();
     if (device.outcome != WorkflowOutcome::Done) return device;
 
     const int8_t code = WriteConfigImage(0, kImageCount);
     if (code != 0) return Failed(code);
-    return {};
+
+    readBack.fill(0);
+    const int8_t readCode = ReadConfigImageInto(readBack.data(), 0, kImageCount);
+    if (readCode != 0) return {WorkflowOutcome::SaveNotTaken, readCode};
+    const int offset = FirstCheckedDifference(ConfigImage, readBack.data(), readBack.size());
+    if (offset < 0) return {};
+    const auto at = static_cast<std::size_t>(offset);
+    return {WorkflowOutcome::SaveNotTaken, 0, offset, ConfigImage[at], readBack[at]};
+}
+
+bool IsUncheckedByte(std::size_t offset) {
+    return offset == layout::kClearedBeforeSave1 || offset == layout::kClearedBeforeSave2;
+}
+
+int FirstCheckedDifference(const uint8_t *written, const uint8_t *readBack, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (written[i] != readBack[i] && !IsUncheckedByte(i)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::string SaveCheckMessage(const WorkflowResult &result) {
+    if (result.outcome != WorkflowOutcome::SaveNotTaken) return {};
+    // A read-back that failed proves nothing either way: the user is told to save again all the
+    // same, since writing the same image twice is harmless.
+    if (result.mismatchOffset < 0) {
+        return "The Save did not take: the image could not be read back to check it: " +
+               TransferErrorText(result.code) + " Press Save again.";
+    }
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "The Save did not take: byte %d (0x%02X) reads back 0x%02X instead of 0x%02X. "
+                  "Press Save again.",
+                  result.mismatchOffset, static_cast<unsigned>(result.mismatchOffset),
+                  static_cast<unsigned>(result.readBack), static_cast<unsigned>(result.written));
+    return text;
 }

@@ -1,11 +1,17 @@
 #include "memory_transfer.h"
 
 #include <cstddef>
+#include <thread>
 #include <utility>
 
 #include "maillink.h"
 #include "memory_buffers.h"
 #include "port_settings.h"
+
+// The program-wide records the transfers fill and read (memory_buffers.h, port_settings.h).
+uint8_t InfoBlock[kMemoryBufferSize];
+uint8_t ConfigImage[kMemoryBufferSize];
+PortSettingsRecord PortSettings;
 
 namespace {
 
@@ -20,7 +26,32 @@ constexpr uint8_t kWritePayloadLength = 14;
 constexpr uint8_t kChunkSize = 8;
 constexpr uint16_t kEchoPollsPerByte = 2000;
 constexpr uint16_t kReplyPolls = 2000;
-constexpr int8_t kOpenFailed = 8;
+constexpr int8_t kChecksumError = 2, kLengthError = 3, kAcknowledgeError = 4, kNoLocalEcho = 6;
+
+using std::chrono::milliseconds;
+using SteadyTime = std::chrono::steady_clock::time_point;
+
+// The pause the mail layer makes after a write mail (25 ms per unit of the second payload byte):
+// a device that took a write whose echo came back damaged is writing its EEPROM for about this
+// long and deaf to mails meanwhile, so a retried write waits it out first.
+constexpr milliseconds kEepromPause{25 * kSecondPayloadByte};
+// Before a read mail is retried: a reply still on its way (13 bytes take 13.5 ms at 9600 baud,
+// and a USB adapter may hold them 16 ms more) has arrived by then, and the retry's first step,
+// which discards waiting input, removes it instead of taking it for the retry's echo. After a
+// length error the device may be sending as many bytes as the bad length byte announced: up to
+// 260, which take 271 ms.
+constexpr milliseconds kReplyDrainPause{50};
+constexpr milliseconds kLongReplyDrainPause{300};
+// How soon a failed echo check must end to count as a damaged echo rather than a silent line.
+// The library keeps no echo byte and stops reading the echo only when all of the frame's bytes
+// are back (a byte that differs does not end it early) or when its idle-poll budget is spent;
+// the buffers look the same either way. So time is the one thing that tells them apart: a whole
+// echo is back about one frame time after the write (21 ms for the 20-byte write frame at 9600
+// baud, plus any USB latency), while silence, or an echo that stops part-way, ends only with the
+// budget (about a second or more on every backend with a pausing echo wait). Guessing wrong costs
+// little either way: a damaged echo that came late is reported as before, and a silent line whose
+// budget ran out within the window is waited out once more for less than the window.
+constexpr milliseconds kDamagedEchoWindow{250};
 
 // Transmit-buffer offsets (after the preamble and start byte that the mail layer writes).
 constexpr std::size_t kTxType = 3, kTxLength = 4, kTxCommand = 5, kTxSecond = 6, kTxSelector = 7,
@@ -43,17 +74,34 @@ TransferProgressHook &ProgressHook() {
     return hook;
 }
 
+TransferClock &InstalledClock() {
+    static TransferClock clock;
+    return clock;
+}
+
+SteadyTime Now() {
+    const TransferClock &clock = InstalledClock();
+    return clock.now ? clock.now() : std::chrono::steady_clock::now();
+}
+
+void Pause(milliseconds time) {
+    const TransferClock &clock = InstalledClock();
+    if (clock.pause) clock.pause(time);
+    else std::this_thread::sleep_for(time);
+}
+
 // Tells the installed hook, if any, how far a transfer has come.
 class ProgressReport {
 public:
     ProgressReport(TransferArea area, uint8_t count)
-        : progress_{area, 0, (count + kChunkSize - 1u) / kChunkSize, false, 0} {
+        : progress_{area, 0, 0, (count + kChunkSize - 1u) / kChunkSize, false, 0} {
         Tell();
     }
     void MailDone() {
         ++progress_.mailsDone;
         Tell();
     }
+    void MailRetried() { ++progress_.mailsRetried; }
     int8_t Finish(int8_t result) {
         progress_.finished = true;
         progress_.result = result;
@@ -100,11 +148,44 @@ void CopyReply(const uint8_t *rx, uint8_t *buffer, uint16_t address, uint8_t chu
     }
 }
 
+void ApplyTransferSettings(SmConfigRecord &config, bool read) {
+    config.RxMailExpected = read ? 1 : 0;
+    config.FixedRxLength = 1;
+    config.AckMode = 0;
+    config.EchoTimeoutPerByte = kEchoPollsPerByte;
+    config.RxTimeout = kReplyPolls;
+}
+
+struct MailOutcome {
+    int8_t code = 0;
+    std::chrono::steady_clock::duration took{};
+};
+
+MailOutcome SendChunk(uint8_t *tx, const TransferKind &kind, uint16_t address, uint8_t chunkCount) {
+    FillMailHeader(tx, kind, address, chunkCount);
+    if (kind.direction == Direction::Write) FillWriteData(tx, kind.buffer, address, chunkCount);
+    const SteadyTime start = Now();
+    const auto code = static_cast<int8_t>(static_cast<uint8_t>(SmSendMail() & 0xFF));
+    return {code, Now() - start};
+}
+
+// A byte damaged on the line: the same mail is likely to pass a second time. Silence is not
+// retried, so that a dead line is not waited out twice.
+bool DamagedOnTheLine(const MailOutcome &mail) {
+    switch (mail.code) {
+    case kChecksumError:
+    case kLengthError:
+    case kAcknowledgeError: return true;
+    case kNoLocalEcho: return mail.took < kDamagedEchoWindow;
+    default: return false;
+    }
+}
+
 int8_t Transfer(const TransferKind &kind, uint16_t address, uint8_t count) {
     if (count == 0) return 0;
     ProgressReport report(kind.area, count);
     if (!OpenSerialPort(PortSettings.PortNumber, static_cast<uint32_t>(PortSettings.BaudRate))) {
-        return report.Finish(kOpenFailed);
+        return report.Finish(kOpenFailedCode);
     }
     SmInit();
     uint8_t *tx = GetSmTxMailPtr();
@@ -112,21 +193,23 @@ int8_t Transfer(const TransferKind &kind, uint16_t address, uint8_t count) {
     const bool read = kind.direction == Direction::Read;
     const uint8_t *rx = read ? GetSmRxMailPtr() : nullptr;
 
-    config->RxMailExpected = read ? 1 : 0;
-    config->FixedRxLength = 1;
-    config->AckMode = 0;
-    config->EchoTimeoutPerByte = kEchoPollsPerByte;
-    config->RxTimeout = kReplyPolls;
+    ApplyTransferSettings(*config, read);
 
     while (count != 0) {
         const uint8_t chunkCount = count < kChunkSize ? count : kChunkSize;
-        FillMailHeader(tx, kind, address, chunkCount);
-        if (!read) FillWriteData(tx, kind.buffer, address, chunkCount);
-
-        const auto result = static_cast<int8_t>(static_cast<uint8_t>(SmSendMail() & 0xFF));
-        if (result != 0) {
+        MailOutcome mail = SendChunk(tx, kind, address, chunkCount);
+        if (mail.code != 0 && DamagedOnTheLine(mail)) {
+            // The failed mail left its code in SmError, which blocks every further mail.
+            Pause(!read ? kEepromPause
+                        : mail.code == kLengthError ? kLongReplyDrainPause : kReplyDrainPause);
+            SmInit();
+            ApplyTransferSettings(*config, read);
+            report.MailRetried();
+            mail = SendChunk(tx, kind, address, chunkCount);
+        }
+        if (mail.code != 0) {
             CloseSerialPort();
-            return report.Finish(result);
+            return report.Finish(mail.code);
         }
         if (read) CopyReply(rx, kind.buffer, address, chunkCount);
         report.MailDone();
@@ -152,6 +235,12 @@ int8_t ReadConfigImage(uint16_t address, uint8_t count) {
                     address, count);
 }
 
+int8_t ReadConfigImageInto(uint8_t *buffer, uint16_t address, uint8_t count) {
+    return Transfer({buffer, kConfigSelector, kReadCommand, Direction::Read,
+                     TransferArea::ConfigImageRead},
+                    address, count);
+}
+
 int8_t WriteConfigImage(uint16_t address, uint8_t count) {
     return Transfer({ConfigImage, kConfigSelector, kWriteCommand, Direction::Write,
                      TransferArea::ConfigImageWrite},
@@ -159,6 +248,8 @@ int8_t WriteConfigImage(uint16_t address, uint8_t count) {
 }
 
 void SetTransferProgressHook(TransferProgressHook hook) { ProgressHook() = std::move(hook); }
+
+void SetTransferClock(TransferClock clock) { InstalledClock() = std::move(clock); }
 
 std::string TransferErrorText(int8_t code) {
     switch (code) {
@@ -169,7 +260,7 @@ std::string TransferErrorText(int8_t code) {
     case 5: return "Acknowledge timeout.";
     case 6: return "No local echo.";
     case 7: return "Tx buffer overflow.";
-    case 8: return "Open fail";
+    case kOpenFailedCode: return "Open fail";
     default: return std::to_string(code);
     }
 }

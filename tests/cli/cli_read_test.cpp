@@ -107,6 +107,7 @@ TEST_F(CliRead, TransferFailuresGiveTheWindowsTextAndExitThree) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
         sim_.SetFault({c.fault, c.atMail, 0});
+        sim_.AddFault({c.fault, c.atMail + 1, 0});  // and its one retry
         const CliRun run = Run({"show", "--port", "COM1"});
         EXPECT_EQ(run.code, kExitTransfer);
         EXPECT_EQ(run.out, "") << "a failed read is never reported as a result";

@@ -117,8 +117,10 @@ TEST_F(CliWrite, RestoreRefusesAnUnsupportedDevice) {
 TEST_F(CliWrite, FailedWriteNamesTheAutomaticBackupAndTheRestoreCommand) {
     const std::string file = BackUpDevice("rep.txt");
     const Bytes before = GiveDeviceImage(0x66);
-    // Load (4 + 10 mails), the Save's identification read (4), then the fourth write mail.
+    // Load (4 + 10 mails), the Save's identification read (4), then the fourth write mail and
+    // its one retry.
     sim_.SetFault({repeatersim::Fault::CorruptEcho, 14 + 4 + 4, 9});
+    sim_.AddFault({repeatersim::Fault::CorruptEcho, 14 + 4 + 5, 9});
     const CliRun run = Run({"restore", "--port", "COM1", file, "--quiet"});
     EXPECT_EQ(run.code, kExitTransfer);
     EXPECT_EQ(run.out, "") << "a failed write is never reported as done";
@@ -186,6 +188,25 @@ TEST_F(CliWrite, VerifyNamesEveryDifferingByte) {
     EXPECT_EQ(run.err.find("byte 30"), std::string::npos) << "byte 30 was written correctly";
     EXPECT_NE(run.err.find("Put it back with: relaycfg restore --port COM1 "), std::string::npos);
     EXPECT_EQ(device.config[30], 0x12);
+}
+
+// Bytes 22 and 23 may be set by the device itself: a difference there is told, not a failure.
+TEST_F(CliWrite, DeviceOwnBytesAreToldButPassTheVerify) {
+    GiveDeviceImage(0x40);
+    const std::string file = BackUpDevice("before.txt");
+    Bytes config = sim_.Config();
+    config[22] ^= 0xFF;  // the device differs from the backup in byte 22 only
+    sim_.SetConfig(config);
+    // Load (14 mails), the Save's identification read (4), then the write of bytes 16 to 23.
+    sim_.SetFault({repeatersim::Fault::IgnoreWrite, 14 + 4 + 3, 0});
+
+    const CliRun run = Run({"restore", "--port", "COM1", file});
+    EXPECT_EQ(run.code, kExitOk) << run.err;
+    EXPECT_NE(run.err.find("Not checked, the repeater may set these bytes itself:\nbyte 22 (0x16"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("Verify failed"), std::string::npos) << run.err;
+    EXPECT_EQ(sim_.MailCount(), 14u + 4 + 10 + 10) << "one read-back, not two";
 }
 
 TEST_F(CliWrite, NoWriteWithoutTheAutomaticBackup) {

@@ -1,17 +1,16 @@
 // Every fault of the simulated repeater at every mail of a Load and of a Save, through the Load
-// and Save sequences that the front ends use. Each case checks the result, that the port was
-// released, the image rule of a Load (a failed Load leaves the image as it was) and what the
-// repeater holds after a Save.
+// and Save sequences that the front ends use. Each case checks the result, the mails the device
+// saw and the retries, that the port was released, the image rule of a Load (a failed Load leaves
+// the image as it was) and what the repeater holds after a Save.
 //
-// The slow cases wait out a whole echo or reply budget (10 to 20 s), so this binary is run by
-// fault_matrix_runner, which runs the cases in parallel processes.
+// The same cases run on a line of matrix_line.h: all of them on virtual time, a few on the
+// simulator's pseudo-terminal in real time.
 #include <gtest/gtest.h>
-
-#include <dirent.h>
 
 #include <algorithm>
 #include <chrono>
 #include <iterator>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,36 +18,20 @@
 #include "fault_cases.h"
 #include "image_rules.h"
 #include "load_save.h"
-#include "maillink.h"
+#include "matrix_line.h"
 #include "memory_buffers.h"
 #include "memory_transfer.h"
-#include "port_settings.h"
-#include "repeater_sim.h"
-#include "temp_port_dir.h"
 #include "workflow_state.h"
+
+// Names a case in test output instead of dumping its bytes.
+void PrintTo(const FaultCase &c, std::ostream *os) { *os << CaseName(c); }
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using repeatersim::Fault;
 
-constexpr unsigned kPort = 1;
 constexpr std::size_t kImage = kImageMails * kChunkBytes;
-
-// The descriptors this process holds now.
-std::set<int> OpenDescriptors() {
-    std::set<int> fds;
-    DIR *dir = ::opendir("/proc/self/fd");
-    if (dir == nullptr) return fds;
-    const int own = ::dirfd(dir);
-    while (const dirent *entry = ::readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        const int fd = std::stoi(entry->d_name);
-        if (fd != own) fds.insert(fd);
-    }
-    ::closedir(dir);
-    return fds;
-}
 
 Bytes Pattern(uint8_t seed, std::size_t size) {
     Bytes bytes(size);
@@ -61,46 +44,33 @@ Bytes ImageNow() { return {ConfigImage, ConfigImage + kImage}; }
 class FaultMatrix : public testing::TestWithParam<FaultCase> {
 protected:
     void SetUp() override {
-        sim_.Start();
-        sim_.Publish(ports_.Path(), kPort);
-        PortSettings.PortNumber = kPort;
-        PortSettings.BaudRate = 9600;
+        line_ = MakeMatrixLine();
         std::fill(std::begin(InfoBlock), std::end(InfoBlock), uint8_t{0});
         std::fill(std::begin(ConfigImage), std::end(ConfigImage), uint8_t{0});
         ParkLastDigit = '\0';
         deviceBefore_ = Pattern(0x31, repeatersim::kConfigSize);
-        sim_.SetConfig(deviceBefore_);
+        line_->SetDeviceConfig(deviceBefore_);
     }
+    void TearDown() override { line_.reset(); }
 
     WorkflowResult Run(const FaultCase &c, std::chrono::milliseconds &took) {
-        sim_.SetFault({c.fault, c.mail, c.value});
-        const auto start = std::chrono::steady_clock::now();
+        line_->SetFault({c.fault, c.mail, c.value});
+        retried_ = 0;
+        SetTransferProgressHook([this](const TransferProgress &p) {
+            if (p.finished) retried_ += p.mailsRetried;
+        });
+        line_->BeforeRun();
+        const auto start = line_->Now();
         const WorkflowResult result =
             c.sequence == Sequence::Load ? LoadFromRepeater() : SaveToRepeater();
-        took = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - start);
+        took = std::chrono::duration_cast<std::chrono::milliseconds>(line_->Now() - start);
+        SetTransferProgressHook({});
         return result;
     }
 
-    // The port is closed and held by nobody: this process can open it again at once.
-    void ExpectPortReleased(const FaultCase &c, const std::set<int> &fdsBefore) {
-        EXPECT_EQ(hComPort, MAILLINK_NO_PORT) << "the port was left open";
-        const std::set<int> fdsAfter = OpenDescriptors();
-        std::vector<int> added;
-        std::set_difference(fdsAfter.begin(), fdsAfter.end(), fdsBefore.begin(), fdsBefore.end(),
-                            std::back_inserter(added));
-        EXPECT_TRUE(added.empty()) << "descriptors left open: " << testing::PrintToString(added);
-        if (c.fault == Fault::HangUp) {
-            EXPECT_TRUE(sim_.IsHungUp());  // the device is gone; there is nothing to reopen
-            return;
-        }
-        ASSERT_EQ(OpenSerialPort(kPort, 9600), 1) << "the device cannot be opened again";
-        CloseSerialPort();
-    }
-
-    TempPortDir ports_;
-    repeatersim::Simulator sim_;
+    std::unique_ptr<MatrixLine> line_;
     Bytes deviceBefore_;
+    unsigned retried_ = 0;  // mails sent a second time, over all transfers of the case
 };
 
 TEST_P(FaultMatrix, ResultPortAndData) {
@@ -117,7 +87,6 @@ TEST_P(FaultMatrix, ResultPortAndData) {
         ASSERT_TRUE(PrepareImageForSave(ConfigImage, c.mail % 3 == 0, "1", "2").ok);
     }
     const Bytes imageBefore = ImageNow();
-    const std::set<int> fdsBefore = OpenDescriptors();
 
     std::chrono::milliseconds took{};
     const WorkflowResult result = Run(c, took);
@@ -125,14 +94,22 @@ TEST_P(FaultMatrix, ResultPortAndData) {
     EXPECT_EQ(result.outcome, expected.result.outcome);
     EXPECT_EQ(result.code, expected.result.code)
         << "got \"" << TransferErrorText(result.code) << "\"";
-    EXPECT_EQ(sim_.MailCount(), expected.mailsSent) << "mails after the failing one, or too few";
+    if (expected.lostChunk >= 0) {
+        EXPECT_EQ(result.mismatchOffset / static_cast<int>(kChunkBytes), expected.lostChunk)
+            << "the read-back names a byte of another chunk";
+    }
+    EXPECT_EQ(line_->MailCount(), expected.mailsSent) << "mails after the failing one, or too few";
+    EXPECT_EQ(retried_, expected.mailsRetried);
     EXPECT_GE(took, expected.atLeast) << "the wait ended before its budget";
-    ExpectPortReleased(c, fdsBefore);
+    if (line_->ExactTime() && expected.atLeast.count() > 0) {
+        EXPECT_LT(took, 2 * expected.atLeast) << "a silent line was waited out twice";
+    }
+    line_->ExpectReleased(c.fault == Fault::HangUp);
     EXPECT_TRUE(std::all_of(ConfigImage + kImage, std::end(ConfigImage),
                             [](uint8_t b) { return b == 0; }))
         << "bytes beyond the image changed";
 
-    const Bytes device = sim_.Config();
+    const Bytes device = line_->DeviceConfig();
     if (c.sequence == Sequence::Load) {
         if (result.outcome == WorkflowOutcome::Done) {
             EXPECT_EQ(ImageNow(), Bytes(deviceBefore_.begin(), deviceBefore_.begin() + kImage));
@@ -157,7 +134,7 @@ TEST_P(FaultMatrix, ResultPortAndData) {
     EXPECT_EQ(ImageNow(), imageBefore) << "a Save changed the window's image";
 }
 
-INSTANTIATE_TEST_SUITE_P(AllMails, FaultMatrix, testing::ValuesIn(AllFaultCases()),
+INSTANTIATE_TEST_SUITE_P(AllMails, FaultMatrix, testing::ValuesIn(MatrixCases()),
                          [](const testing::TestParamInfo<FaultCase> &info) {
                              return CaseName(info.param);
                          });

@@ -12,9 +12,11 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using repeatersim::Fault;
 
-// Mails of a Load or Save: 4 for the identification block, then 10 for the image.
+// Mails of a Load: 4 for the identification block, then 10 for the image; a Save reads the
+// image back with 10 more.
 constexpr unsigned kInfoMails = 4;
 constexpr unsigned kLoadMails = 14;
+constexpr unsigned kSaveMails = kLoadMails + 10;
 
 class MemoryLoadSave : public SimulatedRepeaterTest {
 protected:
@@ -63,15 +65,16 @@ TEST_F(MemoryLoadSave, FailedLoadPutsTheImageBackAndKeepsDataLoaded) {
     ASSERT_EQ(LoadFromRepeater().outcome, WorkflowOutcome::Done);
     ASSERT_TRUE(DataLoaded);
 
-    // The device changes; the next Load fails on the fourth image mail, after three new chunks.
+    // The device changes; the next Load fails on the fourth image mail (and its retry), after
+    // three new chunks.
     GiveDeviceDistinctConfig(0x77);
-    sim_.SetFault({Fault::BadChecksum, kInfoMails + 4, 0});
+    FaultTwice({Fault::BadChecksum, kInfoMails + 4, 0});
     const WorkflowResult result = LoadFromRepeater();
 
     EXPECT_EQ(result.outcome, WorkflowOutcome::TransferFailed);
     EXPECT_EQ(result.code, 2);
     EXPECT_EQ(TransferErrorText(result.code), "Checksum error.");
-    EXPECT_EQ(sim_.MailCount(), kInfoMails + 4);
+    EXPECT_EQ(sim_.MailCount(), kInfoMails + 5);
     EXPECT_EQ(ImageBytes(0, 80), Bytes(first.begin(), first.begin() + 80))
         << "no mixture of old and new chunks";
     EXPECT_TRUE(DataLoaded) << "a failed Load after a good one leaves Save available";
@@ -80,7 +83,7 @@ TEST_F(MemoryLoadSave, FailedLoadPutsTheImageBackAndKeepsDataLoaded) {
 TEST_F(MemoryLoadSave, FailedIdentificationReadLeavesEverythingAsItWas) {
     GiveDeviceDistinctConfig(0x44);
     std::fill(ConfigImage, ConfigImage + 80, uint8_t{0xEE});
-    sim_.SetFault({Fault::BadChecksum, 2, 0});
+    FaultTwice({Fault::BadChecksum, 2, 0});
 
     const WorkflowResult load = LoadFromRepeater();
     EXPECT_EQ(load.outcome, WorkflowOutcome::TransferFailed);
@@ -89,11 +92,11 @@ TEST_F(MemoryLoadSave, FailedIdentificationReadLeavesEverythingAsItWas) {
     EXPECT_EQ(ImageBytes(0, 80), Bytes(80, 0xEE));
 
     const Bytes deviceBefore = sim_.Config();
-    sim_.SetFault({Fault::BadChecksum, 3, 0});
+    FaultTwice({Fault::BadChecksum, 3, 0});
     const WorkflowResult save = SaveToRepeater();
     EXPECT_EQ(save.outcome, WorkflowOutcome::TransferFailed);
     EXPECT_EQ(save.code, 2);
-    EXPECT_EQ(sim_.MailCount(), 3u) << "no write after a failed identification read";
+    EXPECT_EQ(sim_.MailCount(), 4u) << "no write after a failed identification read";
     EXPECT_EQ(sim_.Config(), deviceBefore);
 }
 
@@ -115,9 +118,100 @@ TEST_F(MemoryLoadSave, SaveWritesTheWholeImage) {
     const WorkflowResult result = SaveToRepeater();
 
     EXPECT_EQ(result.outcome, WorkflowOutcome::Done);
-    EXPECT_EQ(sim_.MailCount(), kLoadMails);
+    EXPECT_EQ(result.mismatchOffset, -1);
+    EXPECT_EQ(SaveCheckMessage(result), "");
+    EXPECT_EQ(sim_.MailCount(), kSaveMails) << "the write and its read-back";
     const Bytes device = sim_.Config();
     EXPECT_EQ(Bytes(device.begin(), device.begin() + 80), ImageBytes(0, 80));
+}
+
+// A write mail has no reply: only reading the image back shows a device that dropped one.
+TEST_F(MemoryLoadSave, SaveThatTheDeviceIgnoredIsNotTakenAndKeepsTheEditedImage) {
+    const Bytes device = GiveDeviceDistinctConfig(0x55);
+    for (std::size_t i = 0; i < 80; ++i) ConfigImage[i] = static_cast<uint8_t>(device[i] + 1);
+    ConfigImage[22] = device[22];  // unchecked bytes: equal or not, they name no difference
+    ConfigImage[23] = static_cast<uint8_t>(device[23] ^ 0xFF);
+    const Bytes edited = ImageBytes(0, 80);
+
+    const struct {
+        const char *name;
+        unsigned ignoredMail;  // 0: every write
+        int firstDifference;
+    } cases[] = {
+        {"every write ignored", 0, 0},
+        {"the third chunk ignored", kInfoMails + 3, 16},
+        {"the last chunk ignored", kInfoMails + 10, 72},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        sim_.SetConfig(device);
+        sim_.SetFault({Fault::IgnoreWrite, c.ignoredMail, 0});
+        const WorkflowResult result = SaveToRepeater();
+
+        EXPECT_EQ(result.outcome, WorkflowOutcome::SaveNotTaken);
+        EXPECT_EQ(result.code, 0);
+        ASSERT_EQ(result.mismatchOffset, c.firstDifference);
+        const auto at = static_cast<std::size_t>(c.firstDifference);
+        EXPECT_EQ(result.written, edited[at]);
+        EXPECT_EQ(result.readBack, device[at]);
+        EXPECT_EQ(ImageBytes(0, 80), edited) << "the edited image stays for the next Save";
+        EXPECT_EQ(sim_.MailCount(), kSaveMails);
+    }
+
+    // Pressing Save again on a device that now takes it.
+    sim_.SetFault({});
+    EXPECT_EQ(SaveToRepeater().outcome, WorkflowOutcome::Done);
+}
+
+// Bytes 22 and 23 are cleared before every Save but not interpreted: a device that sets them
+// itself still passes the check.
+TEST_F(MemoryLoadSave, DeviceOwnBytesTwentyTwoAndTwentyThreeAreNotChecked) {
+    Bytes device = GiveDeviceDistinctConfig(0x66);
+    device[22] = 0x5A;
+    device[23] = 0xA5;
+    sim_.SetConfig(device);
+    std::copy_n(device.begin(), 80, ConfigImage);
+    ConfigImage[22] = 0;
+    ConfigImage[23] = 0;
+    sim_.SetFault({Fault::IgnoreWrite, kInfoMails + 3, 0});  // the chunk of bytes 16 to 23
+
+    const WorkflowResult result = SaveToRepeater();
+    EXPECT_EQ(result.outcome, WorkflowOutcome::Done);
+    EXPECT_EQ(result.mismatchOffset, -1);
+}
+
+TEST_F(MemoryLoadSave, FailedReadBackIsASaveNotTakenWithTheTransferCode) {
+    const Bytes device = GiveDeviceDistinctConfig(0x71);
+    for (std::size_t i = 0; i < 80; ++i) ConfigImage[i] = static_cast<uint8_t>(~device[i]);
+    const Bytes edited = ImageBytes(0, 80);
+    FaultTwice({Fault::BadChecksum, kLoadMails + 2, 0});  // the read-back's second mail
+
+    const WorkflowResult result = SaveToRepeater();
+    EXPECT_EQ(result.outcome, WorkflowOutcome::SaveNotTaken);
+    EXPECT_EQ(result.code, 2);
+    EXPECT_EQ(result.mismatchOffset, -1);
+    EXPECT_EQ(ImageBytes(0, 80), edited);
+    const Bytes after = sim_.Config();
+    EXPECT_EQ(Bytes(after.begin(), after.begin() + 80), edited) << "the write itself went through";
+}
+
+TEST(SaveCheckText, NamesTheByteOrTheTransferError) {
+    const struct {
+        WorkflowResult result;
+        const char *text;
+    } cases[] = {
+        {{WorkflowOutcome::SaveNotTaken, 0, 30, 0x12, 0x34},
+         "The Save did not take: byte 30 (0x1E) reads back 0x34 instead of 0x12. Press Save again."},
+        {{WorkflowOutcome::SaveNotTaken, 0, 0, 0xFF, 0x00},
+         "The Save did not take: byte 0 (0x00) reads back 0x00 instead of 0xFF. Press Save again."},
+        {{WorkflowOutcome::SaveNotTaken, 1, -1, 0, 0},
+         "The Save did not take: the image could not be read back to check it: No response. "
+         "Press Save again."},
+        {{WorkflowOutcome::Done, 0, -1, 0, 0}, ""},
+        {{WorkflowOutcome::TransferFailed, 6, -1, 0, 0}, ""},
+        {{WorkflowOutcome::UnsupportedDevice, 0, -1, 0, 0}, ""},
+    };
+    for (const auto &c : cases) EXPECT_EQ(SaveCheckMessage(c.result), c.text);
 }
 
 TEST_F(MemoryLoadSave, EditCycleWritesTheLoadedImageWithTheEditsAndSaveRules) {

@@ -153,12 +153,12 @@ TEST_F(MemoryTransfer, ReplyDataGoesWhereTheRequestPointedWhateverTheReplySays) 
 TEST_F(MemoryTransfer, FailureOnTheFourthMailKeepsEarlierChunksOnly) {
     const Bytes config = GiveDeviceDistinctConfig(0x61);
     std::fill(ConfigImage, ConfigImage + 80, uint8_t{0xEE});
-    sim_.SetFault({repeatersim::Fault::BadChecksum, 4, 0});
+    FaultTwice({repeatersim::Fault::BadChecksum, 4, 0});
 
     EXPECT_EQ(ReadConfigImage(0, 80), 2);
 
     EXPECT_EQ(hComPort, MAILLINK_NO_PORT);
-    EXPECT_EQ(sim_.MailCount(), 4u) << "no retry and no further mail";
+    EXPECT_EQ(sim_.MailCount(), 5u) << "one retry and no further mail";
     EXPECT_EQ(ImageBytes(0, 24), Bytes(config.begin(), config.begin() + 24));
     EXPECT_EQ(ImageBytes(24, 80), Bytes(56, 0xEE));
 }
@@ -183,7 +183,7 @@ TEST_F(MemoryTransfer, WriteFailureOnTheFourthMailLeavesTheDeviceWithThreeChunks
 }
 
 TEST_F(MemoryTransfer, EveryTransferClosesThePortAndStartsWithAClearError) {
-    sim_.SetFault({repeatersim::Fault::BadChecksum, 1, 0});
+    FaultTwice({repeatersim::Fault::BadChecksum, 1, 0});
     EXPECT_EQ(ReadInfoBlock(0, 32), 2);
     EXPECT_EQ(hComPort, MAILLINK_NO_PORT);
 

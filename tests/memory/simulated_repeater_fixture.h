@@ -45,6 +45,12 @@ protected:
         return config;
     }
 
+    // The fault at its mail and again at the next one: the mail and its one retry both fail.
+    void FaultTwice(repeatersim::FaultPlan plan) {
+        sim_.SetFault(plan);
+        sim_.AddFault({plan.kind, plan.atMail + 1, plan.value});
+    }
+
     static std::vector<uint8_t> ImageBytes(std::size_t from, std::size_t to) {
         return {ConfigImage + from, ConfigImage + to};
     }

@@ -73,7 +73,7 @@ TEST_F(MemoryTransferProgress, ReportsStartEveryMailAndEnd) {
 }
 
 TEST_F(MemoryTransferProgress, FailuresEndWithTheResultAndTheMailsThatSucceeded) {
-    sim_.SetFault({repeatersim::Fault::BadChecksum, 4, 0});
+    FaultTwice({repeatersim::Fault::BadChecksum, 4, 0});
     EXPECT_EQ(ReadConfigImage(0, 80), 2);
     ASSERT_FALSE(seen_.empty());
     EXPECT_EQ(seen_.size(), 5u);  // start and three mails, then the end

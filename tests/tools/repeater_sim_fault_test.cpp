@@ -165,3 +165,19 @@ TEST_F(SimulatorTest, HangUpIsSeenByTheHostAndEndsService) {
     sim_->Inject({0x01});  // ignored on a dead line
     sim_->HangUp();        // and a second hang-up is harmless
 }
+
+// A write-protected or busy memory: every write mail is echoed and then dropped, while reads go
+// on being served (and are not held off by an EEPROM write that never happened).
+TEST_F(SimulatorTest, IgnoredWritesAreEchoedAndLeaveTheMemory) {
+    const Bytes before = sim_->Config();
+    sim_->SetFault({Fault::IgnoreWrite, 0, 0});
+    const Bytes write = WriteMail(0x0000, Bytes(8, 0x5A));
+    const auto [echo, answer] = Send(write);
+    EXPECT_EQ(echo, write);
+    EXPECT_TRUE(answer.empty());
+    EXPECT_EQ(sim_->Config(), before);
+
+    const Bytes read = ReadMail(0x00, 0x0000);
+    const auto readBack = Send(read);
+    EXPECT_EQ(readBack.answer, ExpectedReadReply(before, 0x0000, readBack.answer.at(3)));
+}

@@ -34,6 +34,7 @@ TEST(RepeaterSimCommandLine, FaultOptions) {
         {"reply-length=0x14", Fault::ReplyLength, 0, 20},
         {"wrong-device@1=99", Fault::WrongDeviceType, 1, 99},
         {"hang-up@10", Fault::HangUp, 10, 0},
+        {"ignore-write", Fault::IgnoreWrite, 0, 0},
     };
     for (const auto &c : good) {
         SCOPED_TRACE(c.text);

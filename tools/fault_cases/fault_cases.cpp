@@ -33,11 +33,16 @@ const char *FaultName(Fault f) {
     case Fault::ReplyLength: return "ReplyLength";
     case Fault::WrongDeviceType: return "WrongDeviceType";
     case Fault::HangUp: return "HangUp";
+    case Fault::IgnoreWrite: return "IgnoreWrite";
     }
     return "?";
 }
 
-bool IsWriteMail(Sequence s, unsigned mail) { return s == Sequence::Save && mail > kInfoMails; }
+bool IsWriteMail(Sequence s, unsigned mail) {
+    return s == Sequence::Save && mail > kInfoMails && mail <= kSequenceMails;
+}
+
+bool IsReadBackMail(Sequence s, unsigned mail) { return s == Sequence::Save && mail > kSequenceMails; }
 
 unsigned FrameBytes(Sequence s, unsigned mail) {
     return IsWriteMail(s, mail) ? kWriteFrameBytes : kReadFrameBytes;
@@ -70,6 +75,14 @@ milliseconds EchoBudgetTime(unsigned frameBytes) {
 
 }  // namespace
 
+std::vector<FaultCase> ReadBackFaultCases() {
+    std::vector<FaultCase> cases;
+    for (Fault f : kFaults)
+        for (unsigned mail = kSequenceMails + 1; mail <= kSequenceMails + kImageMails; ++mail)
+            cases.push_back({Sequence::Save, f, mail, FaultValue(Sequence::Save, f, mail)});
+    return cases;
+}
+
 std::vector<FaultCase> AllFaultCases() {
     std::vector<FaultCase> cases;
     for (Sequence s : {Sequence::Load, Sequence::Save})
@@ -90,18 +103,24 @@ ExpectedOutcome Expect(const FaultCase &c) {
     const bool write = IsWriteMail(c.sequence, c.mail);
     const unsigned chunk = write ? c.mail - kInfoMails - 1 : 0;
     const unsigned allChunks = c.sequence == Sequence::Save ? kImageMails : 0;
+    const bool readBack = IsReadBackMail(c.sequence, c.mail);
 
-    // The sequence stops at the failing mail; a Save has written the chunks before it.
+    // The sequence stops at the failing mail; a Save has written the chunks before it. A failed
+    // read-back follows a whole write: the Save is not taken, as nothing checked it.
     const auto failed = [&](int8_t code) {
         ExpectedOutcome e;
-        e.result = {WorkflowOutcome::TransferFailed, code};
+        e.result = {readBack ? WorkflowOutcome::SaveNotTaken : WorkflowOutcome::TransferFailed, code};
         e.mailsSent = c.mail;
-        e.chunksWritten = chunk;
+        e.chunksWritten = readBack ? allChunks : chunk;
         return e;
     };
     ExpectedOutcome done;
-    done.mailsSent = kSequenceMails;
+    // A Save that wrote its image reads it back: ten more read mails.
+    done.mailsSent = kSequenceMails + (c.sequence == Sequence::Save ? kImageMails : 0);
     done.chunksWritten = allChunks;
+    ExpectedOutcome retried = done;
+    retried.mailsSent = done.mailsSent + 1;
+    retried.mailsRetried = 1;
 
     switch (c.fault) {
     case Fault::NoEcho:  // the device heard nothing: no echo, no answer, no write
@@ -110,27 +129,29 @@ ExpectedOutcome Expect(const FaultCase &c) {
         e.atLeast = EchoBudgetTime(FrameBytes(c.sequence, c.mail));
         return e;
     }
-    case Fault::CorruptEcho: {
-        // The device heard the frame whole, so a write mail did change its memory; only the
-        // copy on the way back was damaged. The host cannot tell and reports the echo error.
-        ExpectedOutcome e = failed(6);
-        if (write) e.chunksWritten = chunk + 1;
-        return e;
-    }
+    case Fault::CorruptEcho:
+        // The device heard the frame whole (a write mail did change its memory); only the copy
+        // on the way back was damaged. The mail is sent once more and passes.
+        return retried;
+    case Fault::IgnoreWrite:  // a write dropped as silently as one the device did not serve
+        if (!write) return done;
+        [[fallthrough]];
     case Fault::Silence:
         if (write) {
-            // A write mail awaits no answer: a device that ignores it goes unnoticed.
-            done.lostChunk = static_cast<int>(chunk);
-            return done;
+            // A write mail awaits no answer: the device ignores it unnoticed until the Save
+            // reads the image back and finds the chunk old.
+            ExpectedOutcome e = done;
+            e.result = {WorkflowOutcome::SaveNotTaken, 0};
+            e.lostChunk = static_cast<int>(chunk);
+            return e;
         } else {
             ExpectedOutcome e = failed(1);
             e.atLeast = kReplyPolls * kReplyPollPause;
             return e;
         }
     case Fault::BadChecksum:  // reply faults cannot touch a write mail, which has no reply
-        return write ? done : failed(2);
     case Fault::ReplyLength:
-        return write ? done : failed(3);
+        return write ? done : retried;
     case Fault::WrongDeviceType:
         if (c.mail == kDeviceTypeMail) {
             ExpectedOutcome e;

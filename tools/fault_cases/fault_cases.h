@@ -2,7 +2,8 @@
 // and what each case must leave behind.
 //
 // A Load and a Save both send 14 mails: 4 reads of the identification block (mails 1 to 4), then
-// 10 image mails (5 to 14): reads for a Load, writes of one 8-byte chunk each for a Save.
+// 10 image mails (5 to 14): reads for a Load, writes of one 8-byte chunk each for a Save. A Save
+// that wrote everything then reads the image back (mails 15 to 24).
 #pragma once
 
 #include <chrono>
@@ -29,6 +30,8 @@ struct FaultCase {
 
 // Every fault at every mail position of both sequences.
 std::vector<FaultCase> AllFaultCases();
+// Every fault at every mail of a Save's read-back (mails 15 to 24).
+std::vector<FaultCase> ReadBackFaultCases();
 
 // "Save_NoEcho_mail07": a name for test lists and filters.
 std::string CaseName(const FaultCase &c);
@@ -36,9 +39,10 @@ std::string CaseName(const FaultCase &c);
 struct ExpectedOutcome {
     WorkflowResult result;
     unsigned mailsSent = 0;  // complete frames the device saw: none after a failing mail
+    unsigned mailsRetried = 0;  // a mail damaged on the line is sent once more
     // Save: the image chunks the device holds new afterwards, counted from the first; the rest
     // keep their old bytes, except that `lostChunk` (when not negative) stayed old although the
-    // sequence went on past it.
+    // sequence went on past it (the read-back then names a byte of that chunk).
     unsigned chunksWritten = 0;
     int lostChunk = -1;
     // The least time the case takes: the budget that a missing answer uses up.

@@ -1,3 +1,0 @@
-#include "port_settings.h"
-
-PortSettingsRecord PortSettings;

@@ -1,4 +1,0 @@
-#include "workflow_state.h"
-
-bool DataLoaded = false;
-char ParkLastDigit = '\0';
