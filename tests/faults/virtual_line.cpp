@@ -38,12 +38,20 @@ void DropArrived() {
     l.toHost.erase(l.toHost.begin(), l.toHost.upper_bound(l.now));
 }
 
-// A pause on the port: it ends early when input arrives, as the backend's wait on the port does.
-void PauseOnPort(std::chrono::nanoseconds length) {
+// The POSIX backend's wait: one sleep on the port for all the polls, ended early by input; the
+// polls charged are those the time slept stands for, and a wait that input ended keeps one poll
+// back for reading it.
+uint32_t WaitOnPort(std::chrono::nanoseconds poll, uint32_t polls) {
     Line &l = State();
-    Time end = l.now + length;
-    if (!l.hungUp && !l.toHost.empty()) end = std::min(end, std::max(l.now, l.toHost.begin()->first));
-    l.now = std::max(l.now, end);
+    const Time deadline = l.now + poll * polls;
+    if (l.hungUp || l.toHost.empty() || l.toHost.begin()->first >= deadline) {
+        l.now = std::max(l.now, deadline);
+        return polls;
+    }
+    const Time start = l.now;
+    l.now = std::max(l.now, l.toHost.begin()->first);
+    const auto spent = static_cast<uint32_t>((l.now - start + poll - 1ns) / poll);
+    return std::clamp<uint32_t>(spent, 1, polls > 1 ? polls - 1 : 1);
 }
 
 }  // namespace
@@ -115,12 +123,13 @@ uint8_t Read(uint32_t port, uint8_t *buffer, uint8_t count) {
 
 void Sleep(uint16_t milliseconds) { State().now += std::chrono::milliseconds(milliseconds); }
 
-void IdlePause(uint32_t, uint16_t milliseconds) {
-    virtualline::PauseOnPort(std::chrono::milliseconds(milliseconds));
-}
-
-void EchoYield(uint32_t) {
-    virtualline::PauseOnPort(std::chrono::nanoseconds(posix::kEchoYieldNanoseconds));
+uint32_t WaitIdlePolls(uint32_t, IdlePoll poll, uint32_t polls) {
+    switch (poll) {
+    case IdlePoll::EchoYield: return virtualline::WaitOnPort(std::chrono::nanoseconds(posix::kEchoYieldNanoseconds), polls);
+    case IdlePoll::OneMillisecond: return virtualline::WaitOnPort(std::chrono::nanoseconds(posix::kMillisecondPollNanoseconds), polls);
+    case IdlePoll::FiveMilliseconds: return virtualline::WaitOnPort(std::chrono::nanoseconds(posix::kFiveMillisecondPollNanoseconds), polls);
+    }
+    return polls;
 }
 
 char *LastErrorText(char *buffer, uint8_t size) {
