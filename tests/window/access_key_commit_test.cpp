@@ -23,7 +23,7 @@ TEST_F(AccessKeyCommit, AltSSavesTheValueJustTyped) {
     EXPECT_EQ((std::vector<std::string>{f.log.begin(), f.log.end()}),
               (std::vector<std::string>{"RepeaterRbnEditExit:RepeaterRbnEdit", "SaveButtonClick:SaveButton"}));
     EXPECT_TRUE(watchdog.Boxes().empty());
-    EXPECT_EQ(sim.MailCount(), kInfoMails + kImageMails);
+    EXPECT_EQ(sim.MailCount(), kSaveMails);
     EXPECT_EQ(sim.Config()[2], 7) << "the typed repeater RPN is written";
     EXPECT_EQ(f.RepeaterRbnEdit->text(), "7") << "and still shown after the Save";
     EXPECT_EQ(FocusedControlName(), "RepeaterRbnEdit");

@@ -116,18 +116,18 @@ TEST_F(WindowLoad, TransferFailuresAreReportedWithTheirText) {
     };
     const Case cases[] = {
         {"identification reply damaged", {Fault::BadChecksum, 1, 0}, nullptr,
-         "An error occured while reading from target: Checksum error.", 1},
+         "An error occured while reading from target: Checksum error.", 2},
         {"image reply damaged", {Fault::BadChecksum, kInfoMails + 2, 0}, nullptr,
-         "An error occured while reading from target: Checksum error.", kInfoMails + 2},
+         "An error occured while reading from target: Checksum error.", kInfoMails + 3},
         {"echo corrupted", {Fault::CorruptEcho, 3, 4}, nullptr,
-         "An error occured while reading from target: No local echo.", 3},
+         "An error occured while reading from target: No local echo.", 4},
         {"port that cannot be opened", {}, "COM7", "An error occured while reading from target: Open fail", 0},
     };
     RecordingForm &f = OpenOnCom1();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         watchdog.Clear();
-        sim.SetFault(c.fault);
+        FailTwice(c.fault);
         f.ComboCOMPort->setCurrentIndex(0);
         if (c.comboText) f.ComboCOMPort->lineEdit()->setText(QString::fromLatin1(c.comboText));
         Click(f.LoadButton);
@@ -157,7 +157,7 @@ TEST_F(WindowLoad, FailedLoadKeepsTheEarlierImageForDisplayAndSave) {
     Bytes other = sim.Config();
     for (std::size_t i = 0; i < 80; ++i) other[i] = static_cast<uint8_t>(other[i] ^ 0x81);
     sim.SetConfig(other);
-    sim.SetFault({Fault::BadChecksum, kInfoMails + 4, 0});
+    FailTwice({Fault::BadChecksum, kInfoMails + 4, 0});
     Click(f.LoadButton);
 
     EXPECT_EQ(BoxTexts(), std::vector<QString>{"An error occured while reading from target: Checksum error."});
@@ -221,7 +221,7 @@ TEST_F(WindowLoad, ButtonsDisabledAndBusyCursorDuringTheTransfers) {
     });
     const repeatersim::FaultPlan plans[] = {{}, {Fault::BadChecksum, kInfoMails + 1, 0}};
     for (const auto &plan : plans) {
-        sim.SetFault(plan);
+        FailTwice(plan);
         seen = {};
         Click(f.LoadButton);
         EXPECT_GT(seen.calls, 2);

@@ -40,7 +40,7 @@ TEST_F(WindowSave, EditsThroughEveryFieldReachTheDeviceWithTheSaveRules) {
     Click(f.SaveButton);
 
     EXPECT_TRUE(watchdog.Boxes().empty()) << watchdog.Boxes().front().text.toStdString();
-    EXPECT_EQ(sim.MailCount(), kInfoMails + kImageMails);
+    EXPECT_EQ(sim.MailCount(), kSaveMails);
     Bytes expected = device;
     expected[2] = 0x01;
     expected[5] = 0x82;
@@ -141,9 +141,9 @@ TEST_F(WindowSave, TransferFailuresAreReportedAsWriteErrors) {
     };
     const Case cases[] = {
         {"identification read fails", {Fault::BadChecksum, 2, 0},
-         "An error occured while writing to target: Checksum error.", 2, 0},
+         "An error occured while writing to target: Checksum error.", 3, 0},
         {"third write mail's echo corrupted", {Fault::CorruptEcho, kInfoMails + 3, 9},
-         "An error occured while writing to target: No local echo.", kInfoMails + 3, 24},
+         "An error occured while writing to target: No local echo.", kInfoMails + 4, 24},
     };
     RecordingForm &f = OpenOnCom1();
     Load();
@@ -152,7 +152,7 @@ TEST_F(WindowSave, TransferFailuresAreReportedAsWriteErrors) {
         SCOPED_TRACE(c.name);
         const Bytes device = sim.Config();
         watchdog.Clear();
-        sim.SetFault(c.fault);
+        FailTwice(c.fault);
         Click(f.SaveButton);
         EXPECT_EQ(BoxTexts(), std::vector<QString>{c.message});
         EXPECT_EQ(sim.MailCount(), c.mails);
@@ -164,6 +164,31 @@ TEST_F(WindowSave, TransferFailuresAreReportedAsWriteErrors) {
         EXPECT_TRUE(f.LoadButton->isEnabled() && f.SaveButton->isEnabled() && f.Button1->isEnabled());
         EXPECT_EQ(f.RepeaterRbnEdit->text(), "6") << "the display shows the image";
     }
+}
+
+TEST_F(WindowSave, AWriteTheDeviceIgnoredIsReportedAndTheEditKept) {
+    RecordingForm &f = OpenOnCom1();
+    Load();
+    Edit(f.RepeaterRbnEdit, "6");
+    const Bytes device = sim.Config();
+    const Bytes edited = Image();
+    watchdog.Clear();
+    sim.SetFault({Fault::IgnoreWrite, 0, 0});
+    Click(f.SaveButton);
+
+    EXPECT_EQ(BoxTexts(), std::vector<QString>{"The Save did not take: byte 2 (0x02) reads back 0x05 instead of "
+                                               "0x06. Press Save again."});
+    EXPECT_EQ(sim.Config(), device);
+    EXPECT_EQ(f.RepeaterRbnEdit->text(), "6") << "the edited image stays for the next Save";
+    EXPECT_EQ(Image()[2], edited[2]);
+    EXPECT_TRUE(f.LoadButton->isEnabled() && f.SaveButton->isEnabled() && f.Button1->isEnabled());
+
+    // The same Save against a device that takes it: no message.
+    watchdog.Clear();
+    sim.SetFault({});
+    Click(f.SaveButton);
+    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_EQ(sim.Config()[2], 6);
 }
 
 }  // namespace

@@ -26,6 +26,8 @@ using Bytes = std::vector<uint8_t>;
 // Mails of a Load or Save: four for the identification block, then ten for the image.
 inline constexpr unsigned kInfoMails = 4;
 inline constexpr unsigned kImageMails = 10;
+// A Save: the identification block, the image written, and the image read back to check it.
+inline constexpr unsigned kSaveMails = kInfoMails + 2 * kImageMails;
 
 inline constexpr uint8_t kClassAParent[5] = {0x02, 0x5A, 0x3C, 0x81, 0x43};
 
@@ -54,6 +56,15 @@ protected:
         RecordingForm &f = Open();
         EXPECT_EQ(f.ComboCOMPort->currentText(), "COM1");
         return f;
+    }
+
+    // A fault on a mail and on its one retry, so that the transfer fails as on a damaged line;
+    // no fault at all for a plan of Fault::None.
+    void FailTwice(repeatersim::FaultPlan plan) {
+        sim.SetFault(plan);
+        if (plan.kind == repeatersim::Fault::None) return;
+        ++plan.atMail;
+        sim.AddFault(plan);
     }
 
     // The device's configuration memory with the given bytes changed.
