@@ -54,8 +54,4 @@ RELAY_WINE_SIM2=$(wine_path "$RUN_DIR/sim2.mem")
 RELAY_WINE_SIM3=$(wine_path "$RUN_DIR/sim3.mem")
 RELAY_WINE_SIM7=$(wine_path "$RUN_DIR/sim7.mem")
 
-rc=0
-wine_run "$RUN_DIR/out.txt" "$RUN_DIR/err.txt" "$program" --gtest_color=no "$@" || rc=$?
-cat "$RUN_DIR/out.txt"
-grep -v -e ':err:winediag:' -e ':fixme:' -e 'wine32 is missing' "$RUN_DIR/err.txt" >&2 || true
-exit "$rc"
+wine_run_gtest "$program" "$@"
