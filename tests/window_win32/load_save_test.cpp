@@ -191,6 +191,18 @@ TEST_F(LoadSaveTest, EditThroughEveryFieldThenSaveWritesTheImage) {
     EXPECT_EQ(Text(ControlId::WrsRfpiEdit), "1A 1B 2C 3D 7B");
 }
 
+// The edit control's own clipboard keys paste through the masked-text model too.
+TEST_F(LoadSaveTest, ShiftInsertPastesThroughTheMask) {
+    ClickAndSelectAll(ControlId::RfpiEdit);
+    Type("0a1b2c3d4e");
+    SendMessageA(Control(ControlId::RfpiEdit), EM_SETSEL, 0, -1);
+    PressKey(VK_DELETE, true);  // Shift+Delete: cut into the clipboard, the input positions blank
+    EXPECT_EQ(Text(ControlId::RfpiEdit), std::string(14, ' '));
+    PressKey(VK_HOME);
+    PressKey(VK_INSERT, true);  // Shift+Insert: paste, the blanks of the mask kept
+    EXPECT_EQ(Text(ControlId::RfpiEdit), "0a 1b 2c 3d 4e");
+}
+
 class AccessKeyTest : public LoadSaveTest {
 protected:
     std::optional<std::string> Settings() const override { return "[Com settings]\r\nPort=3\r\n"; }

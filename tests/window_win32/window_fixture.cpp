@@ -138,9 +138,15 @@ void WindowTest::Type(const std::string &chars) {
     }
 }
 
-void WindowTest::PressKey(WPARAM virtualKey) {
+void WindowTest::PressKey(WPARAM virtualKey, bool shift) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
     SendMessageA(GetFocus(), WM_KEYDOWN, virtualKey, 1);
     SendMessageA(GetFocus(), WM_KEYUP, virtualKey, LPARAM(0xC0000001));
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
     Pump();
 }
 

@@ -41,7 +41,8 @@ public:
     // What the user does. Clicks go to the middle of the control.
     void Click(ControlId id);
     void Type(const std::string &chars);         // WM_CHAR to the focused control
-    void PressKey(WPARAM virtualKey);            // WM_KEYDOWN and WM_KEYUP to the focused control
+    // WM_KEYDOWN and WM_KEYUP to the focused control, with Shift held when asked.
+    void PressKey(WPARAM virtualKey, bool shift = false);
     void PressAltKey(char letter);               // WM_SYSKEYDOWN, WM_SYSCHAR, WM_SYSKEYUP
     void ChoosePort(const std::string &entry);   // picks an entry of the port list
     // Clicks into a field and selects its whole text, as a double click and drag would.

@@ -39,9 +39,4 @@ export RELAY_WINE_SIM_MEMORY RELAY_WINE_PLAIN_FILE
 RELAY_WINE_SIM_MEMORY=$(wine_path "$RUN_DIR/sim2.mem")
 RELAY_WINE_PLAIN_FILE=$(wine_path "$RUN_DIR/plain-file")
 
-rc=0
-wine_run "$RUN_DIR/out.txt" "$RUN_DIR/err.txt" "$program" --gtest_color=no "$@" || rc=$?
-cat "$RUN_DIR/out.txt"
-# Wine's own complaints about missing display drivers and the like are not the tests' output.
-grep -v -e ':err:winediag:' -e ':fixme:' -e 'wine32 is missing' "$RUN_DIR/err.txt" >&2 || true
-exit "$rc"
+wine_run_gtest "$program" "$@"

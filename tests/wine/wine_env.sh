@@ -128,6 +128,16 @@ wine_run() {
   return "$rc"
 }
 
+# wine_run_gtest PROGRAM ARGS...: runs a GoogleTest program, prints its output and Wine's own
+# errors (but its complaints about missing display drivers and the like); the program's exit code.
+wine_run_gtest() {
+  local rc=0
+  wine_run "$RUN_DIR/out.txt" "$RUN_DIR/err.txt" "$@" --gtest_color=no || rc=$?
+  cat "$RUN_DIR/out.txt"
+  grep -v -e ':err:winediag:' -e ':fixme:' -e 'wine32 is missing' "$RUN_DIR/err.txt" >&2 || true
+  return "$rc"
+}
+
 wine_env_cleanup() {
   local rc=$? pid
   trap - EXIT INT TERM HUP

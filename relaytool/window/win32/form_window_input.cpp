@@ -9,6 +9,7 @@
 namespace {
 
 bool ShiftHeld() { return GetKeyState(VK_SHIFT) < 0; }
+bool ControlHeld() { return GetKeyState(VK_CONTROL) < 0; }
 
 // The edit commands of keys without a character.
 bool EditCommandOf(WPARAM key, EditCommand &command) {
@@ -152,6 +153,13 @@ LRESULT FormWindow::OnControlMessage(HWND window, ControlId id, UINT message, WP
     case WM_KEYDOWN: {
         if (wParam == VK_TAB) {
             TabFrom(id, ShiftHeld());
+            return 0;
+        }
+        // The edit control's own clipboard keys would bypass the core: they come as the keys
+        // that do the same (Shift+Insert paste, Ctrl+Insert copy, Shift+Delete cut).
+        if (edit && (wParam == VK_INSERT || (wParam == VK_DELETE && ShiftHeld()))) {
+            const char key = wParam == VK_DELETE ? 'X' - '@' : ShiftHeld() ? 'V' - '@' : ControlHeld() ? 'C' - '@' : 0;
+            if (key != 0) ConsumeKey(id, key, false);
             return 0;
         }
         EditCommand command;
