@@ -124,6 +124,14 @@ INSTANTIATE_TEST_SUITE_P(
                     "Unsupported repeater device", true},
         MessagePath{"SaveWithDamagedReplies", [](LoadSaveTest &t) { LoadThen(t, "COM5"); }, ControlId::SaveButton,
                     "An error occured while writing to target: ", true},
+        MessagePath{"SaveTheDeviceDidNotTake",  // a new repeater RPN, which the device drops
+                    [](LoadSaveTest &t) {
+                        LoadThen(t, "COM6");
+                        t.ClickAndSelectAll(ControlId::RepeaterRbnEdit);
+                        t.Type("6");
+                    },
+                    ControlId::SaveButton,
+                    "The Save did not take: byte 2 (0x02) reads back 0x05 instead of 0x06. Press Save again.", true},
         MessagePath{"LeavingAnEmptyBaseRpnForLoad",  // the exit's message; the click is dropped
                     [](LoadSaveTest &t) {
                         t.Click(ControlId::LoadButton);

@@ -5,8 +5,9 @@
 #   COM3  repeater-sim holding a parent RFPI of another ARI class, memory RELAY_WINE_SIM3
 #   COM4  repeater-sim answering with another device type than "a"
 #   COM5  repeater-sim whose every reply has a bad checksum (every transfer fails at once)
+#   COM6  repeater-sim that echoes write mails but does not apply them (a Save that does not take)
 #   COM7  repeater-sim, the sample repeater again, memory RELAY_WINE_SIM7 (for the Save of edits)
-#   COM1, COM6, COM8: no device
+#   COM1, COM8: no device
 # Each simulator's memory file is a fresh copy of the sample, so every run starts alike.
 #
 # usage: run-window-suite.sh WIN_BUILD_DIR NATIVE_BUILD_DIR [gtest options...]
@@ -35,13 +36,14 @@ wine_display_start
 wine_prepare_windows
 
 sim_sample_memory "$RUN_DIR/sample.mem"
-for n in 2 3 4 5 7; do cp "$RUN_DIR/sample.mem" "$RUN_DIR/sim$n.mem"; done
+for n in 2 3 4 5 6 7; do cp "$RUN_DIR/sample.mem" "$RUN_DIR/sim$n.mem"; done
 # COM3: the parent RFPI 12 34 56 78 9A (ARI class bits 0x70 of its first byte: 1, not class A).
 set_config_bytes "$RUN_DIR/sim3.mem" 68 12 34 56 78 9A
 sim_start 2 "$RUN_DIR/sim2.mem"
 sim_start 3 "$RUN_DIR/sim3.mem"
 sim_start 4 "$RUN_DIR/sim4.mem" --fault wrong-device
 sim_start 5 "$RUN_DIR/sim5.mem" --fault bad-checksum
+sim_start 6 "$RUN_DIR/sim6.mem" --fault ignore-write
 sim_start 7 "$RUN_DIR/sim7.mem"
 
 export RELAY_WINE_SIM2 RELAY_WINE_SIM3 RELAY_WINE_SIM7
