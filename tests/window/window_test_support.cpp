@@ -8,7 +8,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -88,22 +87,6 @@ std::string FocusedControlName() {
     auto *form = focus ? qobject_cast<TFormMain *>(focus->window()) : nullptr;
     const ControlId control = form ? form->ControlOf(focus) : ControlId::None;
     return control == ControlId::None ? std::string() : NameOf(control);
-}
-
-PtyPort::PtyPort() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0) return;
-    char name[128];
-    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
-        ::close(master_);
-        master_ = -1;
-        return;
-    }
-    slave_ = name;
-}
-
-PtyPort::~PtyPort() {
-    if (master_ >= 0) ::close(master_);
 }
 
 PortHolder::PortHolder(const std::string &devicePath) {
