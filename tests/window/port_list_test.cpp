@@ -1,5 +1,6 @@
 // The port list: the COM ports that can be opened, published through MAILLINK_DEVICE_DIR as
 // pseudo-terminals, and the stored port selected.
+#include "port_holder.h"
 #include "port_settings.h"
 #include "pty_pair.h"
 #include "window_fixture.h"
@@ -93,7 +94,7 @@ TEST_F(PortList, PortHeldByAnotherProcessIsLeftOut) {
     Publish(2);
     Publish(3);
     Store("2");
-    PortHolder holder(published[2]->pair.slavePath);
+    testsupport::PortHolder holder(published[2]->pair.slavePath);
     ASSERT_TRUE(holder.Holding());
     Open();
     EXPECT_EQ(Entries(), (QStringList{"COM1", "COM3"}));
@@ -109,7 +110,7 @@ TEST_F(PortList, ListIsBuiltOnceAndProbesLeaveNoPortOpen) {
     ASSERT_TRUE(ShowAndActivate(*form));
     EXPECT_EQ(Entries(), (QStringList{"COM1"}));
     // Nothing of this process holds the device: another process can take it at once.
-    PortHolder holder(published[1]->pair.slavePath);
+    testsupport::PortHolder holder(published[1]->pair.slavePath);
     EXPECT_TRUE(holder.Holding());
 }
 
