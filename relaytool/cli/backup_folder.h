@@ -6,10 +6,17 @@
 // (automatic_backup.cpp).
 #pragma once
 
+#include <cstdlib>
 #include <ctime>
 #include <string>
 
 #include "backup_file.h"
+
+// A variable of the environment, "" when it is not set: what the folder rules read.
+inline std::string EnvironmentValue(const char *name) {
+    const char *value = std::getenv(name);
+    return value ? value : "";
+}
 
 // The folder, from the environment (an XDG_STATE_HOME that is not absolute is ignored, as the
 // XDG rules say). false when neither XDG_STATE_HOME nor HOME gives one.

@@ -24,10 +24,10 @@
 
 namespace {
 
-// Reads and checks the plan; prints what is wrong as FILE:LINE: text. kExitOk when it holds.
-int ReadCheckedPlan(const std::string &file, Console io, PlanReading &reading,
-                    CheckedPlan &checked) {
-    std::string text, error;
+// Reads the plan into text and parses it; prints why it cannot be read or is no TOML.
+// kExitOk when it parsed.
+int ReadPlan(const std::string &file, Console io, std::string &text, PlanReading &reading) {
+    std::string error;
     if (!ReadTextFile(file, text, error)) {
         io.err << "Cannot read the plan: " << error << '\n';
         return kExitFile;
@@ -37,6 +37,14 @@ int ReadCheckedPlan(const std::string &file, Console io, PlanReading &reading,
         io.err << file << ':' << reading.error << '\n';
         return kExitFile;
     }
+    return kExitOk;
+}
+
+// Reads and checks the plan; prints what is wrong as FILE:LINE: text. kExitOk when it holds.
+int ReadCheckedPlan(const std::string &file, Console io, PlanReading &reading,
+                    CheckedPlan &checked) {
+    std::string text;
+    if (const int code = ReadPlan(file, io, text, reading); code != kExitOk) return code;
     checked = CheckPlan(reading);
     for (const PlanProblem &problem : checked.problems)
         io.err << file << ':' << problem.line << ": " << problem.text << '\n';
@@ -217,16 +225,7 @@ int RunPlanCapture(const Invocation &invocation, Console io) {
     PlanReading reading;
     CheckedPlan checked;
     if (exists) {
-        std::string error;
-        if (!ReadTextFile(file, text, error)) {
-            io.err << "Cannot read the plan: " << error << '\n';
-            return kExitFile;
-        }
-        reading = ParsePlan(text);
-        if (!reading.isToml) {
-            io.err << file << ':' << reading.error << '\n';
-            return kExitFile;
-        }
+        if (const int code = ReadPlan(file, io, text, reading); code != kExitOk) return code;
         checked = CheckPlan(reading);
         bool taken = reading.plan.baseName == invocation.name;
         for (const PlanRepeater &r : reading.plan.repeaters) taken = taken || r.name == invocation.name;

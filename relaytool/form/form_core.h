@@ -14,6 +14,7 @@
 #include "control_table.h"
 #include "form_messages.h"
 #include "form_view.h"
+#include "guarded_call.h"
 #include "load_save.h"
 #include "masked_text.h"
 
@@ -21,6 +22,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <utility>
 
 class SystemServices;
 
@@ -185,13 +187,5 @@ private:
 
 template <typename Fn>
 bool FormCore::Guarded(Fn &&fn) {
-    try {
-        fn();
-        return true;
-    } catch (const std::exception &error) {
-        ShowError(error.what());
-    } catch (...) {
-        ShowError(kUnknownErrorMessage);
-    }
-    return false;
+    return RunShowingErrors(std::forward<Fn>(fn), [this](const std::string &message) { ShowError(message); });
 }

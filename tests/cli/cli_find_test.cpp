@@ -1,54 +1,17 @@
 // relaycfg ports --find against several simulated ports at once: a repeater, another device, a
 // silent line and a port another process holds.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "cli_fixture.h"
 #include "exit_codes.h"
+#include "port_holder.h"
 
 namespace {
 
-// A process of its own that holds a device exclusively until the object goes.
-class PortHolder {
-public:
-    explicit PortHolder(const std::string &path) {
-        int ready[2], release[2];
-        if (::pipe(ready) != 0 || ::pipe(release) != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(ready[0]);
-            ::close(release[1]);  // so that the parent's close ends the read below
-            const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-            const char ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? '1' : '0';
-            (void)!::write(ready[1], &ok, 1);
-            char byte;
-            (void)!::read(release[0], &byte, 1);  // until the parent closes its end
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release[0]);
-        release_ = release[1];
-        char ok = '0';
-        held_ = ::read(ready[0], &ok, 1) == 1 && ok == '1';
-        ::close(ready[0]);
-    }
-    ~PortHolder() {
-        if (release_ >= 0) ::close(release_);
-        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
-    }
-    bool Held() const { return held_; }
-
-private:
-    pid_t pid_ = -1;
-    int release_ = -1;
-    bool held_ = false;
-};
+using testsupport::PortHolder;
 
 class CliFind : public CliTest {
 protected:
@@ -73,7 +36,7 @@ protected:
 
 TEST_F(CliFind, NamesEachPortsAnswerAndTheRepeaterFirst) {
     PortHolder holder(ports_.Entry(4));
-    ASSERT_TRUE(holder.Held());
+    ASSERT_TRUE(holder.Holding());
     // The silent port first in the list, so that the repeater's line is moved ahead of it.
     std::filesystem::rename(ports_.Entry(1), ports_.Entry(5));
 

@@ -1,6 +1,7 @@
 // The command line: what parses, what is a usage error, and the help of every command.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 
 #include "command_line.h"
@@ -12,6 +13,21 @@
 namespace {
 
 using Args = std::vector<std::string>;
+
+// Expects args to be refused with a usage error whose text begins with message and, when given,
+// that points at the help of command.
+void ExpectRefused(const Args &args, const char *message, std::optional<Command> command = {}) {
+    SCOPED_TRACE(message);
+    try {
+        ParseCommandLine(args);
+        ADD_FAILURE() << "accepted";
+    } catch (const UsageError &e) {
+        EXPECT_EQ(std::string(e.what()).find(message), 0u) << e.what();
+        if (command) {
+            EXPECT_EQ(e.command(), *command);
+        }
+    }
+}
 
 TEST(CliCommandLine, ParsesCommandsOptionsAndEdits) {
     const Invocation show = ParseCommandLine({"--port", "COM2", "show", "--json"});
@@ -60,15 +76,7 @@ TEST(CliCommandLine, RefusesWhatCannotRun) {
         {{"set", "--port", "COM1", "--monitor-beep", "yes"}, "--monitor-beep takes on or off"},
         {{"show", "--json=1", "--port", "COM1"}, "--json takes no value"},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.message);
-        try {
-            ParseCommandLine(c.args);
-            ADD_FAILURE() << "accepted";
-        } catch (const UsageError &e) {
-            EXPECT_EQ(std::string(e.what()).find(c.message), 0u) << e.what();
-        }
-    }
+    for (const Case &c : cases) ExpectRefused(c.args, c.message);
 }
 
 TEST(CliCommandLine, PlanCommandsAndFindParseAndRefuseLikeTheOthers) {
@@ -111,16 +119,7 @@ TEST(CliCommandLine, PlanCommandsAndFindParseAndRefuseLikeTheOthers) {
         {{"ports", "--find", "--all"}, "--all and --find cannot be combined", Command::Ports},
         {{"help", "plan", "draw"}, "unknown command \"plan draw\"", Command::None},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.message);
-        try {
-            ParseCommandLine(c.args);
-            ADD_FAILURE() << "accepted";
-        } catch (const UsageError &e) {
-            EXPECT_EQ(std::string(e.what()).find(c.message), 0u) << e.what();
-            EXPECT_EQ(e.command(), c.command);
-        }
-    }
+    for (const Case &c : cases) ExpectRefused(c.args, c.message, c.command);
 }
 
 TEST(CliCommandLine, PortNamesAreCheckedBeforeAnyTransfer) {

@@ -13,6 +13,8 @@
 
 namespace {
 
+using testsupport::TempFolder;
+
 unsigned ModeOf(const std::string &path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;

@@ -104,7 +104,7 @@ protected:
     std::string Path() const { return folder.File("relaytool.ini"); }
     int32_t ReadPortSetting(const std::string &path) { return ::ReadPortSetting(system, path); }
     void WritePortSetting(const std::string &path, int32_t value) { ::WritePortSetting(system, path, value); }
-    TempFolder folder;
+    testsupport::TempFolder folder;
     PosixServices system{folder.File("relaytool")};
 };
 
@@ -279,7 +279,7 @@ TEST(SettingsLocation, UserConfigHomeFollowsTheXdgRules) {
 }
 
 TEST(SettingsLocation, OnlyAnExistingFolderWithoutWriteAccessIsProtected) {
-    TempFolder folder;
+    testsupport::TempFolder folder;
     WriteFile(folder.File("plain"), "x");
     EXPECT_FALSE(IsProtectedFolder(folder.Path()));
     EXPECT_FALSE(IsProtectedFolder(folder.File("missing")));
@@ -295,7 +295,7 @@ TEST(SettingsLocation, OnlyAnExistingFolderWithoutWriteAccessIsProtected) {
 TEST(SettingsLocation, UserFolderServesWhenTheProgramsOwnCannotBeWritten) {
     // /proc/self refuses new files, to root too on ordinary systems.
     if (!IsProtectedFolder("/proc/self")) GTEST_SKIP() << "/proc/self accepts writes here";
-    TempFolder config;
+    testsupport::TempFolder config;
     ScopedEnv xdg("XDG_CONFIG_HOME", config.Path().c_str());
     PosixServices system("/proc/self/relaytool");
     const std::string path = system.SettingsWritePath();
@@ -310,7 +310,7 @@ TEST(SettingsLocation, UserFolderServesWhenTheProgramsOwnCannotBeWritten) {
 }
 
 TEST(SettingsLocation, WritableFolderKeepsTheFileBesideTheExecutable) {
-    TempFolder folder, config;
+    testsupport::TempFolder folder, config;
     ScopedEnv xdg("XDG_CONFIG_HOME", config.Path().c_str());
     EXPECT_EQ(PosixServices(folder.File("relaytool")).SettingsWritePath(), folder.File("relaytool.ini"));
     // A folder that exists as a file is not redirected either: writing there reports the error.
@@ -324,7 +324,7 @@ TEST(SettingsLocation, WritableFolderKeepsTheFileBesideTheExecutable) {
 // is read, and written when the file itself can be written; a read-only one is never replaced.
 TEST(SettingsLocation, FileBesideAnExecutableInAProtectedFolder) {
     if (::geteuid() == 0) GTEST_SKIP() << "root writes into every folder";
-    TempFolder folder, config;
+    testsupport::TempFolder folder, config;
     ScopedEnv xdg("XDG_CONFIG_HOME", config.Path().c_str());
     const std::string beside = folder.File("relaytool.ini");
     WriteFile(beside, "[Com settings]\nPort=3\n");

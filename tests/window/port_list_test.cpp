@@ -1,6 +1,8 @@
 // The port list: the COM ports that can be opened, published through MAILLINK_DEVICE_DIR as
 // pseudo-terminals, and the stored port selected.
+#include "port_holder.h"
 #include "port_settings.h"
+#include "pty_pair.h"
 #include "window_fixture.h"
 
 #include <QComboBox>
@@ -12,14 +14,20 @@
 
 namespace {
 
+// A pseudo-terminal pair whose slave end stands for a serial device, closed with its entry.
+struct PublishedLine {
+    ptypair::PtyPair pair = ptypair::OpenPtyPair();
+    ~PublishedLine() { ptypair::ClosePtyPair(pair); }
+};
+
 class PortList : public WindowTest {
 protected:
     // Publishes a pseudo-terminal as COM<n>.
     void Publish(unsigned n) {
-        auto port = std::make_unique<PtyPort>();
-        ASSERT_TRUE(port->Ok());
-        ASSERT_EQ(::symlink(port->SlavePath().c_str(), ports.Entry(n).c_str()), 0);
-        published[n] = std::move(port);
+        auto line = std::make_unique<PublishedLine>();
+        ASSERT_FALSE(line->pair.slavePath.empty());
+        ASSERT_EQ(::symlink(line->pair.slavePath.c_str(), ports.Entry(n).c_str()), 0);
+        published[n] = std::move(line);
     }
     void Store(const std::string &value) { WriteFile(SettingsPath(), "[Com settings]\nPort=" + value + "\n"); }
 
@@ -29,7 +37,7 @@ protected:
         return list;
     }
 
-    std::map<unsigned, std::unique_ptr<PtyPort>> published;
+    std::map<unsigned, std::unique_ptr<PublishedLine>> published;
 };
 
 struct ListCase {
@@ -86,7 +94,7 @@ TEST_F(PortList, PortHeldByAnotherProcessIsLeftOut) {
     Publish(2);
     Publish(3);
     Store("2");
-    PortHolder holder(published[2]->SlavePath());
+    testsupport::PortHolder holder(published[2]->pair.slavePath);
     ASSERT_TRUE(holder.Holding());
     Open();
     EXPECT_EQ(Entries(), (QStringList{"COM1", "COM3"}));
@@ -102,7 +110,7 @@ TEST_F(PortList, ListIsBuiltOnceAndProbesLeaveNoPortOpen) {
     ASSERT_TRUE(ShowAndActivate(*form));
     EXPECT_EQ(Entries(), (QStringList{"COM1"}));
     // Nothing of this process holds the device: another process can take it at once.
-    PortHolder holder(published[1]->SlavePath());
+    testsupport::PortHolder holder(published[1]->pair.slavePath);
     EXPECT_TRUE(holder.Holding());
 }
 

@@ -11,7 +11,7 @@
 namespace {
 
 TEST(ScreenshotTool, WindowIsNotScaledForScreenDensity) {
-    TempFolder folder;
+    testsupport::TempFolder folder;
     ASSERT_FALSE(folder.Path().empty());
     for (const char *scale : {"1", "2"}) {
         SCOPED_TRACE(scale);
@@ -35,7 +35,7 @@ TEST(ScreenshotTool, WindowIsNotScaledForScreenDensity) {
 
 // The picture after a Load differs from the start-up picture where the loaded fields are.
 TEST(ScreenshotTool, LoadedPictureShowsTheLoadedFields) {
-    TempFolder folder;
+    testsupport::TempFolder folder;
     ASSERT_FALSE(folder.Path().empty());
     const auto shoot = [&](const QStringList &options, const std::string &name) {
         const QString png = QString::fromStdString(folder.File(name));

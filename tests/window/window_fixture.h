@@ -29,7 +29,7 @@ protected:
     std::string SettingsPath() const { return folder.File("relaytool.ini"); }
 
     TempPortDir ports;
-    TempFolder folder;
+    testsupport::TempFolder folder;
     PosixServices system{folder.File("relaytool")};
     ModalWatchdog watchdog;
     std::unique_ptr<RecordingForm> form;

@@ -6,17 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <stdlib.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 bool WaitUntil(const std::function<bool()> &condition, int deadlineMs) {
     QElapsedTimer clock;
     clock.start();
@@ -88,58 +77,4 @@ std::string FocusedControlName() {
     auto *form = focus ? qobject_cast<TFormMain *>(focus->window()) : nullptr;
     const ControlId control = form ? form->ControlOf(focus) : ControlId::None;
     return control == ControlId::None ? std::string() : NameOf(control);
-}
-
-PtyPort::PtyPort() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0) return;
-    char name[128];
-    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
-        ::close(master_);
-        master_ = -1;
-        return;
-    }
-    slave_ = name;
-}
-
-PtyPort::~PtyPort() {
-    if (master_ >= 0) ::close(master_);
-}
-
-PortHolder::PortHolder(const std::string &devicePath) {
-    int ready[2];
-    int release[2];
-    if (::pipe2(ready, O_CLOEXEC) != 0) return;
-    if (::pipe2(release, O_CLOEXEC) != 0) {
-        ::close(ready[0]);
-        ::close(ready[1]);
-        return;
-    }
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        // The child: only async-signal-safe calls from here on.
-        ::close(ready[0]);
-        ::close(release[1]);
-        const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        const char answer = (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ? '1' : '0';
-        if (::write(ready[1], &answer, 1) != 1) ::_exit(1);
-        char ignored;
-        while (::read(release[0], &ignored, 1) > 0) {
-        }
-        ::_exit(0);
-    }
-    ::close(ready[1]);
-    ::close(release[0]);
-    release_ = release[1];
-    char answer = '0';
-    if (pid_ > 0 && ::read(ready[0], &answer, 1) == 1) holding_ = answer == '1';
-    ::close(ready[0]);
-}
-
-PortHolder::~PortHolder() {
-    if (release_ >= 0) ::close(release_);
-    if (pid_ > 0) {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-    }
 }

@@ -1,5 +1,5 @@
 // Helpers for driving the real window in tests: a watchdog that answers modal boxes, a form that
-// records which handlers ran, waits that process events, pseudo-terminal ports.
+// records which handlers ran, waits that process events.
 #pragma once
 
 #include "form_main.h"
@@ -84,33 +84,3 @@ bool ShowAndActivate(QWidget &form);
 // The name of the window's control that holds the focus (a control's inner widgets count as the
 // control), or "" when none.
 std::string FocusedControlName();
-
-// A pseudo-terminal pair whose slave end stands for a serial device.
-class PtyPort {
-public:
-    PtyPort();
-    ~PtyPort();
-    PtyPort(const PtyPort &) = delete;
-    PtyPort &operator=(const PtyPort &) = delete;
-    bool Ok() const { return master_ >= 0; }
-    const std::string &SlavePath() const { return slave_; }
-
-private:
-    int master_ = -1;
-    std::string slave_;
-};
-
-// A second process that opens a device and holds an exclusive flock on it until destroyed.
-class PortHolder {
-public:
-    explicit PortHolder(const std::string &devicePath);
-    ~PortHolder();
-    PortHolder(const PortHolder &) = delete;
-    PortHolder &operator=(const PortHolder &) = delete;
-    bool Holding() const { return holding_; }
-
-private:
-    int pid_ = -1;
-    int release_ = -1;  // closing it lets the child end
-    bool holding_ = false;
-};

@@ -52,7 +52,7 @@ int main(int argc, char *argv[]) {
     FixPixelScaling();
     try {
         // After a Load: a private folder for the port link and the (never written) settings file.
-        std::optional<TempFolder> scratch;
+        std::optional<testsupport::TempFolder> scratch;
         std::unique_ptr<repeatersim::Simulator> repeater;
         std::unique_ptr<PosixServices> system;
         if (loaded) {

@@ -1,21 +1,10 @@
 // The automatic backup folder and the local time on POSIX systems.
 #include "backup_folder.h"
 
-#include <cstdlib>
-
-namespace {
-
-std::string Environment(const char *name) {
-    const char *value = std::getenv(name);
-    return value ? value : "";
-}
-
-}  // namespace
-
 bool AutomaticBackupFolder(std::string &folder, std::string &error) {
-    std::string state = Environment("XDG_STATE_HOME");
+    std::string state = EnvironmentValue("XDG_STATE_HOME");
     if (state.empty() || state.front() != '/') {
-        const std::string home = Environment("HOME");
+        const std::string home = EnvironmentValue("HOME");
         if (home.empty()) {
             error = "neither XDG_STATE_HOME nor HOME is set, so there is no folder for backups";
             return false;

@@ -1,22 +1,11 @@
 // The automatic backup folder and the local time on Windows: %LOCALAPPDATA%\relaycfg\backups.
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "backup_folder.h"
 
-namespace {
-
-std::string Environment(const char *name) {
-    const char *value = std::getenv(name);
-    return value ? value : "";
-}
-
-}  // namespace
-
 bool AutomaticBackupFolder(std::string &folder, std::string &error) {
-    std::string base = Environment("LOCALAPPDATA");
-    if (base.empty()) base = Environment("APPDATA");
+    std::string base = EnvironmentValue("LOCALAPPDATA");
+    if (base.empty()) base = EnvironmentValue("APPDATA");
     if (base.empty()) {
         error = "neither LOCALAPPDATA nor APPDATA is set, so there is no folder for backups";
         return false;

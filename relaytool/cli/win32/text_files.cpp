@@ -6,18 +6,11 @@
 #include <string>
 
 #include "text_files.h"
+#include "system_text.h"
 
 namespace {
 
 constexpr DWORD kMaxFileSize = 1 << 20;
-
-std::string SystemText(DWORD code) {
-    char text[256] = {};
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                    text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == '.')) --length;
-    return length > 0 ? std::string(text, length) : "error " + std::to_string(code);
-}
 
 std::string Reason(const std::string &path, DWORD code) { return path + ": " + SystemText(code); }
 

@@ -4,11 +4,13 @@
 #pragma once
 
 #include "form_messages.h"
+#include "guarded_call.h"
 
 #include <QString>
 
 #include <exception>
 #include <string>
+#include <utility>
 
 // The title of the running program (ApplicationTitleFor of its own path).
 QString ApplicationTitle();
@@ -22,13 +24,5 @@ void ShowExceptionMessage(const std::string &message);
 // True when fn completed.
 template <typename Fn>
 bool RunGuarded(Fn &&fn) {
-    try {
-        fn();
-        return true;
-    } catch (const std::exception &error) {
-        ShowExceptionMessage(error.what());
-    } catch (...) {
-        ShowExceptionMessage(kUnknownErrorMessage);
-    }
-    return false;
+    return RunShowingErrors(std::forward<Fn>(fn), [](const std::string &message) { ShowExceptionMessage(message); });
 }
