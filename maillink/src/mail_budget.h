@@ -14,8 +14,9 @@ constexpr uint32_t PollBudget(uint16_t polls) { return polls == 0 ? 65536u : pol
 // Idle polls allowed while the echo of a frame of frameLength bytes comes back: the allowance
 // per byte times the frame length, as a 32-bit count that is decremented before it is tested.
 // An allowance of 0 counts as 65,536 polls per byte, the value every other 16-bit poll count of
-// the library takes when it wraps. Taken literally, 0 would make the 32-bit count wrap to
-// 4,294,967,296 polls (hours of waiting); this way the budget is at most 20 x 65,536 polls.
+// the library takes when it wraps. A product of 0 would wrap the 32-bit count, decremented before
+// it is tested, to 4,294,967,296 polls (hours of waiting); counting 0 this way keeps the budget at
+// most 20 x 65,536 polls.
 constexpr uint32_t EchoBudget(uint32_t frameLength, uint16_t perByte) {
     return frameLength * PollBudget(perByte);
 }

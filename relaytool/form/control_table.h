@@ -1,4 +1,4 @@
-// The window's description, once for every view: the window's own properties and every control
+// The window's layout, once for every view: the window's own properties and every control
 // with its kind, parent, place, size, texts, hint, mask, read-only state, font, tab order and
 // access key. Views create their controls from this table and never repeat its values.
 #pragma once

@@ -47,7 +47,8 @@ enum class LeaveOutcome {
     Refused,          // a changed masked field with a blank input position keeps the focus
 };
 
-// The handlers, by their names in the window description.
+// The handlers, each named after the control and the event it handles (the form's own: Form...);
+// HandlerName gives the name, which tests use to record the handlers that ran.
 enum class Handler {
     FormActivate,
     LoadButtonClick,

@@ -1,5 +1,5 @@
 // The masked-text model: typing, selection, Backspace and Delete, paste, and the empty texts of
-// the designed masks.
+// the window's masks.
 #include "masked_text.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@ namespace {
 constexpr const char *kRfpiMask = "AA AA AA AA AA;1; ";
 constexpr const char *kParkMask = "00000000000;1; ";
 
-TEST(MaskedText, DesignedMasksGiveTheirEmptyTextAndLength) {
+TEST(MaskedText, WindowMasksGiveTheirEmptyTextAndLength) {
     struct Case {
         const char *mask;
         const char *empty;

@@ -1,5 +1,6 @@
 // Prints how long the library's waits last on this machine and how much processor time they
-// take meanwhile, against a silent or dead pseudo-terminal. Not a test: figures for the notes.
+// take meanwhile, against a silent or dead pseudo-terminal. Not a test: the figures of
+// docs/performance.md.
 //   maillink_wait_figures
 #include <sys/resource.h>
 

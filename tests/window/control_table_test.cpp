@@ -1,5 +1,5 @@
-// The window as designed: every control's name, kind, parent, place, size, text, hint and state,
-// the stacking and tab order, fonts, and that no text is clipped with the font that serves.
+// The window the Qt view builds: every control's name, kind, parent, place, size, text, hint and
+// state, the stacking and tab order, fonts, and that no text is clipped with the font that serves.
 #include "dialog_font.h"
 #include "masked_edit.h"
 #include "window_fixture.h"
@@ -32,7 +32,8 @@ struct ControlRow {
 const QString k14Blanks(14, u' ');
 const QString k11Blanks(11, u' ');
 
-// In creation order, as the window's description lists them.
+// In creation order. Written out here rather than read from the control table, so that a slip in
+// the table or in the view's use of it fails this test.
 const ControlRow kControls[] = {
     {"Image1", Kind::Picture, "FormMain", {104, 160, 81, 161}, "", "", false, ""},
     {"Label1", Kind::Label, "FormMain", {6, 7, 59, 16}, "COM port:", "", false, ""},
@@ -101,7 +102,7 @@ QString ShownText(QWidget *w) {
 
 using ControlTable = WindowTest;
 
-TEST_F(ControlTable, EveryControlAsDesigned) {
+TEST_F(ControlTable, EveryControlInPlace) {
     RecordingForm &f = Open();
     for (const ControlRow &row : kControls) {
         SCOPED_TRACE(row.name);
@@ -204,7 +205,8 @@ TEST_F(ControlTable, FontsAtTheirPixelHeights) {
               QApplication::palette("QMenu").color(QPalette::Active, QPalette::WindowText));
 }
 
-// No caption or designed field text is cut off with the font that serves on this machine.
+// No caption or field text of the control table is cut off with the font that serves on this
+// machine.
 TEST_F(ControlTable, NothingIsClipped) {
     RecordingForm &f = Open();
     for (QLabel *label : {f.Label1, f.Label6, f.Label4, f.Label5, f.Label12, f.Label9, f.Label10, f.Label11, f.Label14}) {

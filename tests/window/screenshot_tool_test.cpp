@@ -1,5 +1,6 @@
-// The screenshot tool builds the window the way the program does: the picture has the designed
-// client size even when the environment asks for scaling, and --loaded shows it after a Load.
+// The screenshot tool builds the window the way the program does: the picture has the client size
+// of the control table even when the environment asks for scaling, and --loaded shows it after a
+// Load.
 #include "window_test_support.h"
 
 #include <QImage>

@@ -6,11 +6,12 @@
 
 namespace {
 
-constexpr const char *kDesignedFamily = "MS Sans Serif";
+// The font the control table's sizes and places are made for.
+constexpr const char *kLayoutFamily = "MS Sans Serif";
 
 // Font files worth registering when the system does not know them: Tahoma from fonts-wine.
 // Only the regular face: the bold file of that package draws hardly heavier than the regular one,
-// while Qt's synthetic bold of the regular face looks as bold as the designed captions.
+// while Qt's synthetic bold of the regular face is as heavy as the bold captions need.
 constexpr const char *kSubstituteFiles[] = {
     "/usr/share/wine/fonts/tahoma.ttf",
     "/usr/local/share/wine/fonts/tahoma.ttf",
@@ -18,13 +19,13 @@ constexpr const char *kSubstituteFiles[] = {
 };
 
 // Substitutes in order of preference, with the stretch that gives their digits and letters about
-// the advance of the designed font (so "02 5A 3C 81 43" fits its 99-pixel field).
+// the advance of MS Sans Serif (so "02 5A 3C 81 43" fits its 99-pixel field).
 struct Substitute {
     const char *family;
     int stretch;
 };
 constexpr Substitute kSubstitutes[] = {
-    {"Microsoft Sans Serif", 100},  // the designed font's scalable twin
+    {"Microsoft Sans Serif", 100},  // MS Sans Serif's scalable twin
     {"Tahoma", 90},
     {"Liberation Sans", 88},
     {"Arial", 88},
@@ -40,8 +41,8 @@ struct Choice {
 Choice Choose() {
     InstallDialogFonts();
     const QStringList families = QFontDatabase::families();
-    if (families.contains(kDesignedFamily) && QFontDatabase::isSmoothlyScalable(kDesignedFamily))
-        return {kDesignedFamily, 100};
+    if (families.contains(kLayoutFamily) && QFontDatabase::isSmoothlyScalable(kLayoutFamily))
+        return {kLayoutFamily, 100};
     for (const Substitute &substitute : kSubstitutes)
         if (families.contains(substitute.family)) return {substitute.family, substitute.stretch};
     return {QFont().defaultFamily(), kLastResortStretch};
@@ -58,7 +59,7 @@ void InstallDialogFonts() {
     static bool done = false;
     if (done) return;
     done = true;
-    if (QFontDatabase::isSmoothlyScalable(kDesignedFamily)) return;
+    if (QFontDatabase::isSmoothlyScalable(kLayoutFamily)) return;
     for (const char *file : kSubstituteFiles)
         if (QFileInfo::exists(file)) QFontDatabase::addApplicationFont(file);
 }

@@ -1,7 +1,7 @@
 // The window's font, "MS Sans Serif" at pixel heights. Where the platform has no scalable font of
 // that name (Linux: Debian's fonts-wine ships it only as bitmaps, which Qt cannot draw), a
-// scalable substitute stands in, narrowed so that the designed boxes hold the texts as the
-// original font's would.
+// scalable substitute stands in, narrowed so that the controls, laid out for that font, hold
+// their texts as they would in it.
 #pragma once
 
 #include <QFont>
