@@ -38,9 +38,8 @@ void DropArrived() {
     l.toHost.erase(l.toHost.begin(), l.toHost.upper_bound(l.now));
 }
 
-// The POSIX backend's wait: one sleep on the port for all the polls, ended early by input; the
-// polls charged are those the time slept stands for, and a wait that input ended keeps one poll
-// back for reading it.
+// The POSIX backend's wait: one sleep on the port for all the polls, ended early by input, charged
+// as the backend charges it.
 uint32_t WaitOnPort(std::chrono::nanoseconds poll, uint32_t polls) {
     Line &l = State();
     const Time deadline = l.now + poll * polls;
@@ -50,8 +49,7 @@ uint32_t WaitOnPort(std::chrono::nanoseconds poll, uint32_t polls) {
     }
     const Time start = l.now;
     l.now = std::max(l.now, l.toHost.begin()->first);
-    const auto spent = static_cast<uint32_t>((l.now - start + poll - 1ns) / poll);
-    return std::clamp<uint32_t>(spent, 1, polls > 1 ? polls - 1 : 1);
+    return maillink::posix::PollsBeforeInput((l.now - start).count(), poll.count(), polls);
 }
 
 }  // namespace
@@ -124,12 +122,7 @@ uint8_t Read(uint32_t port, uint8_t *buffer, uint8_t count) {
 void Sleep(uint16_t milliseconds) { State().now += std::chrono::milliseconds(milliseconds); }
 
 uint32_t WaitIdlePolls(uint32_t, IdlePoll poll, uint32_t polls) {
-    switch (poll) {
-    case IdlePoll::EchoYield: return virtualline::WaitOnPort(std::chrono::nanoseconds(posix::kEchoYieldNanoseconds), polls);
-    case IdlePoll::OneMillisecond: return virtualline::WaitOnPort(std::chrono::nanoseconds(posix::kMillisecondPollNanoseconds), polls);
-    case IdlePoll::FiveMilliseconds: return virtualline::WaitOnPort(std::chrono::nanoseconds(posix::kFiveMillisecondPollNanoseconds), polls);
-    }
-    return polls;
+    return virtualline::WaitOnPort(std::chrono::nanoseconds(posix::PollNanoseconds(poll)), polls);
 }
 
 char *LastErrorText(char *buffer, uint8_t size) {

@@ -1,6 +1,5 @@
 // The platform primitives on POSIX systems: termios serial devices named through
 // serial_device.h, waits that sleep once on the port instead of polling, errno as the error text.
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -79,15 +78,6 @@ PortWait WaitForInput(int fd, long long deadline) {
         if ((entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && !InputWaiting(fd)) return PortWait::LineGone;
         return PortWait::Input;
     }
-}
-
-long long PollNanoseconds(IdlePoll poll) {
-    switch (poll) {
-    case IdlePoll::EchoYield: return posix::kEchoYieldNanoseconds;
-    case IdlePoll::OneMillisecond: return posix::kMillisecondPollNanoseconds;
-    case IdlePoll::FiveMilliseconds: return posix::kFiveMillisecondPollNanoseconds;
-    }
-    return posix::kMillisecondPollNanoseconds;
 }
 
 bool ApplyLineMode(int fd, const posix::LineMode &mode, speed_t speed) {
@@ -247,10 +237,10 @@ void Sleep(uint16_t milliseconds) {
 // One sleep for the whole remaining budget instead of a wake-up per poll: the budget keeps its
 // time (polls x nominal length), a silent line costs one wake-up, and an arriving byte ends the
 // sleep within the kernel's wake-up latency. The polls charged are those the time slept stands
-// for, rounded up: an idle poll cut short by input still counts as one, as a whole pause would.
+// for (posix::PollsBeforeInput).
 uint32_t WaitIdlePolls(uint32_t port, IdlePoll poll, uint32_t polls) {
     if (polls == 0) return 0;
-    const long long nominal = PollNanoseconds(poll);
+    const long long nominal = posix::PollNanoseconds(poll);
     const long long start = MonotonicNanoseconds();
     const long long deadline = start + nominal * polls;
     // No port, or a line that can no longer be waited on: nothing can arrive, so the rest of the
@@ -264,13 +254,7 @@ uint32_t WaitIdlePolls(uint32_t port, IdlePoll poll, uint32_t polls) {
     case PortWait::LineGone: SleepFor(deadline - MonotonicNanoseconds()); return polls;
     case PortWait::Input: break;
     }
-    // Input is waiting. A wake-up that came late (a loaded machine) must not throw it away by
-    // using up the budget before it is read: one poll is left for it, as a poll-by-poll wait
-    // would have read it before its next pause.
-    const long long elapsed = MonotonicNanoseconds() - start;
-    const long long spent = (elapsed + nominal - 1) / nominal;
-    const long long most = polls > 1 ? polls - 1 : 1;
-    return static_cast<uint32_t>(std::clamp(spent, 1LL, most));
+    return posix::PollsBeforeInput(MonotonicNanoseconds() - start, nominal, polls);
 }
 
 char *LastErrorText(char *buffer, uint8_t size) {

@@ -2,6 +2,11 @@
 // give an idle poll its length on this platform.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+
+#include "../platform.h"
+
 namespace maillink::posix {
 
 // The nominal length of an idle poll of the echo wait ("yield the processor"). A plain yield
@@ -15,6 +20,26 @@ constexpr long kEchoYieldNanoseconds = 40'000;
 // The acknowledge wait's and the reply wait's polls: 1 ms and 5 ms pauses.
 constexpr long kMillisecondPollNanoseconds = 1'000'000;
 constexpr long kFiveMillisecondPollNanoseconds = 5'000'000;
+
+constexpr long long PollNanoseconds(platform::IdlePoll poll) {
+    switch (poll) {
+    case platform::IdlePoll::EchoYield: return kEchoYieldNanoseconds;
+    case platform::IdlePoll::OneMillisecond: return kMillisecondPollNanoseconds;
+    case platform::IdlePoll::FiveMilliseconds: return kFiveMillisecondPollNanoseconds;
+    }
+    return kMillisecondPollNanoseconds;
+}
+
+// The polls charged to a wait of `polls` idle polls (at least 1) of `nominal` nanoseconds each
+// that input ended after `elapsed` nanoseconds: those the time stands for, rounded up, so that an
+// idle poll cut short still counts as one, as a whole pause would. A wake-up that came late (a
+// loaded machine) must not throw the input away by using up the budget before it is read: one
+// poll is left for it, as a poll-by-poll wait would have read it before its next pause.
+constexpr uint32_t PollsBeforeInput(long long elapsed, long long nominal, uint32_t polls) {
+    const long long spent = (elapsed + nominal - 1) / nominal;
+    const long long most = polls > 1 ? polls - 1 : 1;
+    return static_cast<uint32_t>(std::clamp(spent, 1LL, most));
+}
 
 // A write that cannot hand over any byte for this long (output stopped, nobody reading the other
 // end) gives up and reports what it handed over, instead of blocking for ever.
