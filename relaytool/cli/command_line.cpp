@@ -185,6 +185,10 @@ Invocation ParseCommandLine(const std::vector<std::string> &args) {
     AddLevel(*planApp, "check", check);
     AddLevel(*planApp, "apply", apply);
     AddLevel(*planApp, "capture", capture);
+    // One command per line: once it is known, a later word such as "show" or "help" is an
+    // argument (a FILE may have any name), not a second command.
+    app.require_subcommand(0, 1);
+    planApp->require_subcommand(0, 1);
     // `help [COMMAND]`.
     CLI::App *helpApp = app.add_subcommand("help");
     helpApp->prefix_command();
