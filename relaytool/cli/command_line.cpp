@@ -251,14 +251,17 @@ Invocation ParseCommandLine(const std::vector<std::string> &args) {
                 throw UsageError(Command::None, "unknown command \"" + named + "\"");
         }
     }
+    // An unknown command is refused even beside --help or --version.
+    if (inv.command == Command::None && !inv.help) {
+        for (const std::string &word : stray)
+            if (word != "--") throw UsageError(Command::None, "unknown command \"" + word + "\"");
+    }
     inv.help = inv.help || present("--help");
     inv.version = present("--version");
     if (inv.help || inv.version) return inv;  // nothing else is looked at
 
     if (inv.command == Command::None) {
         if (plan.app->parsed()) throw UsageError(Command::None, "plan needs check, apply or capture");
-        for (const std::string &word : stray)
-            if (word != "--") throw UsageError(Command::None, "unknown command \"" + word + "\"");
         throw UsageError(Command::None, "no command given");
     }
     for (const std::string &word : stray)

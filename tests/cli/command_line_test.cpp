@@ -71,6 +71,7 @@ TEST(CliCommandLine, RefusesWhatCannotRun) {
     const Case cases[] = {
         {{}, "no command given"},
         {{"format"}, "unknown command \"format\""},
+        {{"format", "--help"}, "unknown command \"format\""},
         {{"show"}, "--port is missing"},
         {{"show", "--port"}, "--port needs a value"},
         {{"show", "--port", "COM1", "--verbose"}, "unknown option --verbose"},
