@@ -15,12 +15,13 @@ SOAK_WORKERS ?= 8
 # Debian packages the build, the tests and the demo need. The Windows side: the MinGW-w64 cross
 # compiler (its posix flavour), GoogleTest's sources to cross-compile, and Wine (wine64 and the
 # small wine package that adds /usr/bin/wine) with socat to run the Windows tests; the Win32
-# window's tests and picture need a virtual display (xvfb), xdotool and imagemagick. dpkg-dev has
+# window's tests and picture need a virtual display (xvfb), xdotool and imagemagick, and the Qt
+# window's first-click test xvfb-run, which needs xauth (only recommended by xvfb). dpkg-dev has
 # dpkg-shlibdeps, which `make package` uses to find the package's run-time dependencies. relaycfg
 # parses its command line with CLI11 and site plans with toml++ (both header-only).
 DEB_PACKAGES := g++ make cmake pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev \
                 g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix fonts-wine wine64 wine socat clang libclang-rt-14-dev \
-                xvfb xdotool imagemagick dpkg-dev libcli11-dev libtomlplusplus-dev
+                xvfb xauth xdotool imagemagick dpkg-dev libcli11-dev libtomlplusplus-dev
 
 CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 

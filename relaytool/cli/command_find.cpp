@@ -16,7 +16,6 @@
 namespace {
 
 constexpr int32_t kBaudRate = 9600;
-constexpr int8_t kOpenFailed = 8;
 
 enum class Answer { Repeater, OtherDevice, NoAnswer, InUse, CannotOpen };
 
@@ -43,7 +42,7 @@ PortAnswer Ask(const PortStatus &port) {
         return a;
     }
     a.message = TransferErrorText(code);
-    if (code == kOpenFailed) {
+    if (code == kOpenFailedCode) {
         // Taken since the survey: say by whom, if the system can tell.
         const OpenAttempt attempt = TryOpenPort(port.number);
         if (!attempt.opened) {

@@ -185,6 +185,10 @@ Invocation ParseCommandLine(const std::vector<std::string> &args) {
     AddLevel(*planApp, "check", check);
     AddLevel(*planApp, "apply", apply);
     AddLevel(*planApp, "capture", capture);
+    // One command per line: once it is known, a later word such as "show" or "help" is an
+    // argument (a FILE may have any name), not a second command.
+    app.require_subcommand(0, 1);
+    planApp->require_subcommand(0, 1);
     // `help [COMMAND]`.
     CLI::App *helpApp = app.add_subcommand("help");
     helpApp->prefix_command();
@@ -247,14 +251,17 @@ Invocation ParseCommandLine(const std::vector<std::string> &args) {
                 throw UsageError(Command::None, "unknown command \"" + named + "\"");
         }
     }
+    // An unknown command is refused even beside --help or --version.
+    if (inv.command == Command::None && !inv.help) {
+        for (const std::string &word : stray)
+            if (word != "--") throw UsageError(Command::None, "unknown command \"" + word + "\"");
+    }
     inv.help = inv.help || present("--help");
     inv.version = present("--version");
     if (inv.help || inv.version) return inv;  // nothing else is looked at
 
     if (inv.command == Command::None) {
         if (plan.app->parsed()) throw UsageError(Command::None, "plan needs check, apply or capture");
-        for (const std::string &word : stray)
-            if (word != "--") throw UsageError(Command::None, "unknown command \"" + word + "\"");
         throw UsageError(Command::None, "no command given");
     }
     for (const std::string &word : stray)

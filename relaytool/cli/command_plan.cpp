@@ -120,7 +120,8 @@ int ProgramUnit(const PlannedUnit &unit, const Invocation &invocation, Console i
     }
     err.flush();
     if (code == kExitOk) {
-        const std::array<uint8_t, 5> transmits = RepeaterRfpi(ConfigImage);  // as read back
+        // ConfigImage holds the image written; the verify found its RFPI bytes read back alike.
+        const std::array<uint8_t, 5> transmits = RepeaterRfpi(ConfigImage);
         entry.rfpi = RfpiText({transmits[0], transmits[1], transmits[2], transmits[3], transmits[4]});
         entry.result = "written";
     } else {

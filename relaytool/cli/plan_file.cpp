@@ -40,6 +40,11 @@ bool ReadString(const toml::table &table, std::string_view key, const std::strin
         return false;
     }
     value = node->as_string()->get();
+    if (required && value.empty()) {
+        // An empty name or parent would drop the repeater from the tree without a word.
+        problems.push_back({line, std::string(key) + " in " + where + " must not be empty"});
+        return false;
+    }
     return true;
 }
 

@@ -39,6 +39,13 @@ TEST(CliCommandLine, ParsesCommandsOptionsAndEdits) {
     EXPECT_EQ(restore.command, Command::Restore);
     EXPECT_EQ(restore.port, "/dev/ttyUSB0");
     EXPECT_EQ(restore.file, "-f.txt");
+    for (const char *file : {"show", "help", "plan"}) {
+        const Invocation backup = ParseCommandLine({"backup", "--port", "COM1", file});
+        EXPECT_EQ(backup.command, Command::Backup) << file;
+        EXPECT_EQ(backup.file, file) << "a FILE named like a command is still a FILE";
+        EXPECT_FALSE(backup.help);
+    }
+    EXPECT_EQ(ParseCommandLine({"plan", "check", "check"}).file, "check");
 
     const Invocation set = ParseCommandLine({"set", "--port", "COM1", "--parent-rfpi",
                                              "02 5A 3C 81 43", "--base-rpn", "-1",
@@ -64,6 +71,7 @@ TEST(CliCommandLine, RefusesWhatCannotRun) {
     const Case cases[] = {
         {{}, "no command given"},
         {{"format"}, "unknown command \"format\""},
+        {{"format", "--help"}, "unknown command \"format\""},
         {{"show"}, "--port is missing"},
         {{"show", "--port"}, "--port needs a value"},
         {{"show", "--port", "COM1", "--verbose"}, "unknown option --verbose"},

@@ -78,6 +78,11 @@ TEST(PlanRules, EveryBrokenRuleIsReportedWithItsLine) {
          {{4, "repeater \"A\" has no parent"},
           {6, "rpn of repeater \"A\" must be a whole number"},
           {7, "monitor_beep in repeater \"A\" must be true or false"}}},
+        {"empty name and parent",
+         b + "[[repeater]]\nname = \"\"\nparent = \"Base\"\nrpn = 5\n"
+             "[[repeater]]\nname = \"B\"\nparent = \"\"\nrpn = 6\n",
+         {{5, "name in [[repeater]] number 1 must not be empty"},
+          {10, "parent in repeater \"B\" must not be empty"}}},
         {"several at once",
          b + "colour = 1\n[[repeater]]\nname = \"A\"\nparent = \"X\"\nrpn = 9\n"
              "[[repeater]]\nparent = \"Base\"\nrpn = 3\n",
