@@ -3,8 +3,9 @@
 // subclassed, so that keys and clicks reach the core before the control acts on them.
 #include "form_window.h"
 
+#include "guarded_call.h"
 
-#include <exception>
+#include <string>
 
 namespace {
 
@@ -32,12 +33,10 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
     }
     auto *self = reinterpret_cast<FormWindow *>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (self == nullptr || !self->core_) return DefWindowProcA(window, message, wParam, lParam);
-    try {
-        return self->OnWindowMessage(message, wParam, lParam);
-    } catch (const std::exception &error) {
-        self->core_->ShowError(error.what());
-        return 0;
-    }
+    LRESULT result = 0;
+    RunShowingErrors([&] { result = self->OnWindowMessage(message, wParam, lParam); },
+                     [self](const std::string &error) { self->core_->ShowError(error); });
+    return result;
 }
 
 namespace {
@@ -72,12 +71,10 @@ LRESULT CALLBACK FormWindow::ControlProc(HWND window, UINT message, WPARAM wPara
         return CallWindowProcA(original, window, message, wParam, lParam);
     }
     if (form == nullptr || !form->core_) return CallOriginal(window, message, wParam, lParam);
-    try {
-        return form->OnControlMessage(window, id, message, wParam, lParam);
-    } catch (const std::exception &error) {
-        form->core_->ShowError(error.what());
-        return 0;
-    }
+    LRESULT result = 0;
+    RunShowingErrors([&] { result = form->OnControlMessage(window, id, message, wParam, lParam); },
+                     [form](const std::string &error) { form->core_->ShowError(error); });
+    return result;
 }
 
 LRESULT FormWindow::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
