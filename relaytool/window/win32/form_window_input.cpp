@@ -183,6 +183,14 @@ LRESULT FormWindow::OnControlMessage(HWND window, ControlId id, UINT message, WP
     case WM_CLEAR:
         if (edit) return core_->EditKey(id, EditCommand::Delete, false), 0;
         break;
+    // An input method's text would go straight into the edit control: the system's default
+    // handling turns it into the WM_CHAR messages above, so it meets the key filters and masks.
+    case WM_IME_STARTCOMPOSITION:
+    case WM_IME_COMPOSITION:
+    case WM_IME_ENDCOMPOSITION:
+    case WM_IME_CHAR:
+        if (edit) return DefWindowProcA(window, message, wParam, lParam);
+        break;
     case WM_UNDO:
     case EM_UNDO:
         if (edit) return 0;  // no undo but Escape's
