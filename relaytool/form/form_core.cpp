@@ -155,16 +155,7 @@ void FormCore::AccessKey(ControlId focused, ControlId target) {
     Click(target);
 }
 
-bool FormCore::CommitFocused(ControlId focused) {
-    if (MustBeRefused(focused)) {
-        Refuse(focused);
-        return false;
-    }
-    if (!HasExitHandler(focused)) return true;
-    const unsigned before = messagesShown_;
-    const bool completed = Guarded([&] { RunExitHandler(focused); });
-    return completed && messagesShown_ == before;
-}
+bool FormCore::CommitFocused(ControlId focused) { return Leaving(focused, ControlId::None) == LeaveOutcome::Left; }
 
 // --- Focus -------------------------------------------------------------------------------------
 

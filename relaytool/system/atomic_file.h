@@ -2,7 +2,8 @@
 // file, relaycfg's backups). A write never leaves a half-written file: the text goes to a
 // temporary file beside the target, is flushed to the disk and then renamed into place. The
 // target keeps its permissions, a symbolic link stays a link (the file it points to is
-// written), and a file that is itself read-only is never replaced.
+// written), and a file that is itself read-only is never replaced. The one exception: a writable
+// file in a folder that takes no new files is rewritten in place.
 #pragma once
 
 #include <cstddef>

@@ -147,9 +147,9 @@ std::string WithProfileValue(std::string_view content, std::string_view section,
         for (std::size_t i = 0; i < lines.size(); ++i) {
             out.append(lines[i].body);
             if (i == last) {
-                // A last line that ends in a lone CR gets a full line break before the key.
-                if (lines[i].end == "\r") out.append("\r");
-                out.append(lines[i].end.empty() || lines[i].end == "\r" ? newline : lines[i].end);
+                // A last line that ends in a lone CR gets a full line break before the key: its
+                // CR and an LF, so that no CR is left in the line's value.
+                out.append(lines[i].end.empty() ? newline : lines[i].end == "\r" ? "\r\n" : lines[i].end);
                 out.append(keyLine).append(lines[i].end.empty() ? std::string_view{} : newline);
                 continue;
             }
@@ -159,7 +159,7 @@ std::string WithProfileValue(std::string_view content, std::string_view section,
     }
 
     out.append(content);
-    if (!content.empty() && content.back() != '\n') out.append(newline);
+    if (!content.empty() && content.back() != '\n') out.append(content.back() == '\r' ? "\n" : newline);
     out.append("[").append(section).append("]").append(newline);
     out.append(keyLine).append(newline);
     return out;

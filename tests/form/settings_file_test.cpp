@@ -90,6 +90,9 @@ TEST(ProfileText, WritingChangesOnlyThePortValue) {
         {"[Other]\r\nX=1", "[Other]\r\nX=1\r\n[Com settings]\r\nPort=5\r\n"},
         {"junk without section\n", "junk without section\n[Com settings]\nPort=5\n"},
         {"[Com settings]\nPort=1\n[Com settings]\nPort=2\n", "[Com settings]\nPort=5\n[Com settings]\nPort=2\n"},
+        // A last line that ends in a lone CR keeps its value without a CR.
+        {"[Com settings]\r\nBaud=1\r", "[Com settings]\r\nBaud=1\r\nPort=5\r\n"},
+        {"[Other]\r\nX=1\r", "[Other]\r\nX=1\r\n[Com settings]\r\nPort=5\r\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.before);

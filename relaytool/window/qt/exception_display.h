@@ -15,9 +15,10 @@
 // The title of the running program (ApplicationTitleFor of its own path).
 QString ApplicationTitle();
 
-// The exception display: a modal box with the message (local 8-bit, full stop rule applied
-// here), caption, the error icon and a single OK button; returns when OK was pressed.
-void ShowExceptionDisplay(const std::string &message, const QString &caption);
+// The exception display: a modal box with the text (local 8-bit, shown as given), caption, the
+// error icon and a single OK button; returns when OK was pressed.
+void ShowExceptionDisplay(const std::string &text, const QString &caption);
+// The same box for an error message: the full stop rule applied, the application title as caption.
 void ShowExceptionMessage(const std::string &message);
 
 // Runs fn. An exception that escapes it is shown in the exception display and goes no further.

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -21,16 +22,14 @@ void ShowFatal(const char *message, bool haveApplication) {
 int main(int argc, char *argv[]) {
     FixPixelScaling();
     std::unique_ptr<RelayApplication> application;
-    try {
-        application = std::make_unique<RelayApplication>(argc, argv);
-        auto form = std::make_unique<TFormMain>();
-        FormMain = form.get();
-        form->show();
-        application->exec();
-    } catch (const std::exception &error) {
-        ShowFatal(error.what(), application != nullptr);
-    } catch (...) {
-        ShowFatal(kUnknownErrorMessage, application != nullptr);
-    }
+    RunShowingErrors(
+        [&] {
+            application = std::make_unique<RelayApplication>(argc, argv);
+            auto form = std::make_unique<TFormMain>();
+            FormMain = form.get();
+            form->show();
+            application->exec();
+        },
+        [&](const std::string &message) { ShowFatal(message.c_str(), application != nullptr); });
     return 0;
 }

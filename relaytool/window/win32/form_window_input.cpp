@@ -3,8 +3,9 @@
 // subclassed, so that keys and clicks reach the core before the control acts on them.
 #include "form_window.h"
 
+#include "guarded_call.h"
 
-#include <exception>
+#include <string>
 
 namespace {
 
@@ -32,12 +33,10 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
     }
     auto *self = reinterpret_cast<FormWindow *>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (self == nullptr || !self->core_) return DefWindowProcA(window, message, wParam, lParam);
-    try {
-        return self->OnWindowMessage(message, wParam, lParam);
-    } catch (const std::exception &error) {
-        self->core_->ShowError(error.what());
-        return 0;
-    }
+    LRESULT result = 0;
+    RunShowingErrors([&] { result = self->OnWindowMessage(message, wParam, lParam); },
+                     [self](const std::string &error) { self->core_->ShowError(error); });
+    return result;
 }
 
 namespace {
@@ -72,12 +71,10 @@ LRESULT CALLBACK FormWindow::ControlProc(HWND window, UINT message, WPARAM wPara
         return CallWindowProcA(original, window, message, wParam, lParam);
     }
     if (form == nullptr || !form->core_) return CallOriginal(window, message, wParam, lParam);
-    try {
-        return form->OnControlMessage(window, id, message, wParam, lParam);
-    } catch (const std::exception &error) {
-        form->core_->ShowError(error.what());
-        return 0;
-    }
+    LRESULT result = 0;
+    RunShowingErrors([&] { result = form->OnControlMessage(window, id, message, wParam, lParam); },
+                     [form](const std::string &error) { form->core_->ShowError(error); });
+    return result;
 }
 
 LRESULT FormWindow::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -185,6 +182,14 @@ LRESULT FormWindow::OnControlMessage(HWND window, ControlId id, UINT message, WP
         break;
     case WM_CLEAR:
         if (edit) return core_->EditKey(id, EditCommand::Delete, false), 0;
+        break;
+    // An input method's text would go straight into the edit control: the system's default
+    // handling turns it into the WM_CHAR messages above, so it meets the key filters and masks.
+    case WM_IME_STARTCOMPOSITION:
+    case WM_IME_COMPOSITION:
+    case WM_IME_ENDCOMPOSITION:
+    case WM_IME_CHAR:
+        if (edit) return DefWindowProcA(window, message, wParam, lParam);
         break;
     case WM_UNDO:
     case EM_UNDO:

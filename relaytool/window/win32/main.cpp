@@ -2,29 +2,31 @@
 // loop are shown like any other error, and the program always ends with exit code 0.
 #include "display_rules.h"
 #include "form_window.h"
+#include "guarded_call.h"
 #include "system_services.h"
 
 #include <windows.h>
 
-#include <exception>
 #include <string>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-    try {
-        const auto system = MakePlatformServices();
-        FormWindow window(instance, *system);
-        ShowWindow(window.Handle(), show);
-        UpdateWindow(window.Handle());
-        MSG message;
-        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    } catch (const std::exception &error) {
-        char path[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, path, MAX_PATH);
-        MessageBoxA(nullptr, WithClosingFullStop(error.what()).c_str(), ApplicationTitleFor(path).c_str(),
-                    MB_OK | MB_ICONERROR);
-    }
+    RunShowingErrors(
+        [&] {
+            const auto system = MakePlatformServices();
+            FormWindow window(instance, *system);
+            ShowWindow(window.Handle(), show);
+            UpdateWindow(window.Handle());
+            MSG message;
+            while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+            }
+        },
+        [](const std::string &error) {
+            char path[MAX_PATH] = {};
+            GetModuleFileNameA(nullptr, path, MAX_PATH);
+            MessageBoxA(nullptr, WithClosingFullStop(error).c_str(), ApplicationTitleFor(path).c_str(),
+                        MB_OK | MB_ICONERROR);
+        });
     return 0;
 }
