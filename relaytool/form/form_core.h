@@ -9,6 +9,8 @@
 //            message box); a refusal in Leaving() always asks the view to focus `from` again,
 //            whether the view reports the move before or after it happened.
 //   changed: ReadPortSetting / WritePortSetting over SystemServices are in settings_rules.h.
+//   changed: FormView::DropQueuedInput() added: the core calls it when a transfer's busy state
+//            ends, so that clicks and keys made meanwhile never act afterwards.
 #pragma once
 
 #include "control_table.h"

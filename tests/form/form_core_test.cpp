@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,10 @@ using enum ControlId;
 // What the fake transfers answer, and how often they ran.
 WorkflowResult loadResult, saveResult;
 int loads = 0, saves = 0;
+bool transferThrows = false;
 WorkflowResult FakeLoad() {
     ++loads;
+    if (transferThrows) throw std::runtime_error("out of memory");
     if (loadResult.outcome == WorkflowOutcome::Done) DataLoaded = true;
     return loadResult;
 }
@@ -40,6 +43,7 @@ protected:
         PortSettings = PortSettingsRecord{};
         loadResult = saveResult = WorkflowResult{};
         loads = saves = 0;
+        transferThrows = false;
         view.core = &core;
         core.SetHandlerObserver([this](Handler handler, ControlId sender, char *key) {
             log.push_back(std::string(HandlerName(handler)) + ":" + NameOf(sender));
@@ -64,6 +68,24 @@ protected:
     FakeView view;
     FormCore core{view, system, Transfers{FakeLoad, FakeSave}};
     std::vector<std::string> log;
+};
+
+// A fresh window for one case of a Load or Save table: COM1 listed and selected unless no port
+// is to be, the repeater RPN apart from the base RPN, and the fake transfers answering result.
+struct OneTransferCase {
+    FakeSystem system;
+    FakeView view;
+    FormCore core{view, system, Transfers{FakeLoad, FakeSave}};
+
+    OneTransferCase(bool portSelected, bool loadedBefore, const WorkflowResult &result) {
+        system.ports = {1};
+        view.core = &core;
+        core.Shown();
+        if (!portSelected) view.portIndex = -1;
+        view.edits[FakeView::Index(RepeaterRbnEdit)].text = "1";
+        DataLoaded = loadedBefore;
+        loadResult = saveResult = result;
+    }
 };
 
 // The port list comes before any click can reach Load: at the first showing or the first
@@ -206,6 +228,45 @@ TEST_F(FormCoreTest, IncompleteChangedFieldIsRefusedUntilEscape) {
     EXPECT_EQ(Count("RfpiEditExit:RfpiEdit"), 1);
 }
 
+// Clicks and keys made while a transfer blocks the event loop are dropped as its busy state ends:
+// once per transfer, with the busy cursor still on and the buttons still disabled, before any
+// message of the transfer, an error escaping it included. A path without a transfer drops nothing.
+TEST_F(FormCoreTest, InputQueuedDuringATransferIsDroppedBeforeAnythingElse) {
+    struct Case {
+        const char *name;
+        ControlId button;
+        bool portSelected, loadedBefore;
+        WorkflowResult result;
+        bool throws;
+        std::size_t drops, messages;
+    };
+    const Case cases[] = {
+        {"load without port", LoadButton, false, false, {}, false, 0, 1},
+        {"save before load", SaveButton, true, false, {}, false, 0, 1},
+        {"load", LoadButton, true, false, {}, false, 1, 0},
+        {"save", SaveButton, true, true, {}, false, 1, 0},
+        {"load fails", LoadButton, true, false, {WorkflowOutcome::TransferFailed, 8}, false, 1, 1},
+        {"unsupported save", SaveButton, true, true, {WorkflowOutcome::UnsupportedDevice, 0}, false, 1, 1},
+        {"load throws", LoadButton, true, false, {}, true, 1, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        OneTransferCase one(c.portSelected, c.loadedBefore, c.result);
+        FakeView &view = one.view;
+        transferThrows = c.throws;
+        view.ClickButton(c.button);
+        ASSERT_EQ(view.drops.size(), c.drops);
+        for (const FakeView::Drop &drop : view.drops) {
+            EXPECT_TRUE(drop.busy);
+            EXPECT_FALSE(drop.anyButtonEnabled);
+        }
+        EXPECT_EQ(view.boxes.size(), c.messages);
+        for (const FakeView::Box &box : view.boxes) EXPECT_EQ(box.dropsBefore, c.drops) << box.text;
+        EXPECT_EQ(view.busyDepth, 0);
+        EXPECT_TRUE(view.enabled[FakeView::Index(LoadButton)] && view.enabled[FakeView::Index(SaveButton)]);
+    }
+}
+
 // Every message of Load and Save, in the message box form; the buttons stay disabled and the busy
 // cursor is off while a transfer's message is read, and are enabled again after it.
 TEST_F(FormCoreTest, LoadAndSaveMessages) {
@@ -232,16 +293,8 @@ TEST_F(FormCoreTest, LoadAndSaveMessages) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        FakeSystem system;
-        system.ports = {1};
-        FakeView view;
-        FormCore core(view, system, Transfers{FakeLoad, FakeSave});
-        view.core = &core;
-        core.Shown();
-        if (!c.portSelected) view.portIndex = -1;
-        view.edits[FakeView::Index(RepeaterRbnEdit)].text = "1";  // differs from the base RPN
-        DataLoaded = c.loadedBefore;
-        loadResult = saveResult = c.result;
+        OneTransferCase one(c.portSelected, c.loadedBefore, c.result);
+        FakeView &view = one.view;
         view.ClickButton(c.button);
         if (c.message.empty()) {
             EXPECT_TRUE(view.boxes.empty());
