@@ -172,6 +172,7 @@ private:
     void AccessKey(ControlId focused, ControlId target);
     void RunExitHandler(ControlId control);
     KeyOutcome FieldKey(ControlId field, Field &f, char ch);
+    static void MarkIfChanged(Field &field, const std::string &before, const std::string &after);
     void ShowCommitted(ControlId field, const std::string &text);
     void ReportOutcome(const WorkflowResult &result, const char *errorPrefix);
     void RunTransfer(WorkflowResult (*sequence)(), const char *errorPrefix, ControlId focusBefore);

@@ -228,6 +228,48 @@ TEST_F(FormCoreTest, IncompleteChangedFieldIsRefusedUntilEscape) {
     EXPECT_EQ(Count("RfpiEditExit:RfpiEdit"), 1);
 }
 
+// Only a change of the text makes a masked field changed: a key that leaves the text as it was
+// never gets an untouched incomplete field refused when it is left; a real change does.
+TEST_F(FormCoreTest, OnlyAChangeOfTheTextMakesAFieldChanged) {
+    struct Case {
+        const char *name;
+        ControlId field;
+        EditState start;  // as the field shows it when the user clicks into it
+        std::string keys;  // typed; 0x7F stands for the Delete key
+        std::string clipboard;
+        bool refused;
+    };
+    const std::string blankRfpi(14, ' ');
+    const Case cases[] = {
+        {"backspace over blanks", RfpiEdit, {blankRfpi, 4, 4}, "\b\b", "", false},
+        {"delete on a blank", RfpiEdit, {blankRfpi, 0, 0}, "\x7f\x7f", "", false},
+        {"cut of blanks", ParkEdit, {std::string(11, ' '), 0, 5}, "\x18", "", false},
+        {"typed over itself", RfpiEdit, {"02 5A         ", 0, 0}, "02", "", false},
+        {"pasted over itself", RfpiEdit, {"02 5A         ", 0, 0}, "\x16", "02 5A", false},
+        {"backspace on a character", RfpiEdit, {"02 5A         ", 5, 5}, "\b", "", true},
+        {"delete of a digit", ParkEdit, {"0123       ", 0, 0}, "\x7f", "", true},
+        {"typed over another", RfpiEdit, {"02 5A         ", 0, 0}, "1", "", true},
+    };
+    StartOnCom1();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        view.boxes.clear();
+        view.edits[FakeView::Index(c.field)] = c.start;
+        view.clipboard = c.clipboard;
+        ASSERT_TRUE(view.MoveFocus(c.field, true));
+        for (const char key : c.keys) {
+            if (key == '\x7f') core.EditKey(c.field, EditCommand::Delete, false);
+            else core.Key(c.field, {key, false});
+        }
+        EXPECT_EQ(view.MoveFocus(LoadButton), !c.refused);
+        EXPECT_EQ(BoxTexts().size(), c.refused ? 1u : 0u);
+        if (c.refused) {
+            view.Type("\x1b");
+            ASSERT_TRUE(view.MoveFocus(LoadButton));
+        }
+    }
+}
+
 // Clicks and keys made while a transfer blocks the event loop are dropped as its busy state ends:
 // once per transfer, with the busy cursor still on and the buttons still disabled, before any
 // message of the transfer, an error escaping it included. A path without a transfer drops nothing.
