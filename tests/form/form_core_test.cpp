@@ -70,24 +70,6 @@ protected:
     std::vector<std::string> log;
 };
 
-// A fresh window for one case of a Load or Save table: COM1 listed and selected unless no port
-// is to be, the repeater RPN apart from the base RPN, and the fake transfers answering result.
-struct OneTransferCase {
-    FakeSystem system;
-    FakeView view;
-    FormCore core{view, system, Transfers{FakeLoad, FakeSave}};
-
-    OneTransferCase(bool portSelected, bool loadedBefore, const WorkflowResult &result) {
-        system.ports = {1};
-        view.core = &core;
-        core.Shown();
-        if (!portSelected) view.portIndex = -1;
-        view.edits[FakeView::Index(RepeaterRbnEdit)].text = "1";
-        DataLoaded = loadedBefore;
-        loadResult = saveResult = result;
-    }
-};
-
 // The port list comes before any click can reach Load: at the first showing or the first
 // activation, whichever comes first, and only once.
 TEST_F(FormCoreTest, StartUpRunsOnceAtWhicheverComesFirst) {
@@ -270,47 +252,10 @@ TEST_F(FormCoreTest, OnlyAChangeOfTheTextMakesAFieldChanged) {
     }
 }
 
-// Clicks and keys made while a transfer blocks the event loop are dropped as its busy state ends:
-// once per transfer, with the busy cursor still on and the buttons still disabled, before any
-// message of the transfer, an error escaping it included. A path without a transfer drops nothing.
-TEST_F(FormCoreTest, InputQueuedDuringATransferIsDroppedBeforeAnythingElse) {
-    struct Case {
-        const char *name;
-        ControlId button;
-        bool portSelected, loadedBefore;
-        WorkflowResult result;
-        bool throws;
-        std::size_t drops, messages;
-    };
-    const Case cases[] = {
-        {"load without port", LoadButton, false, false, {}, false, 0, 1},
-        {"save before load", SaveButton, true, false, {}, false, 0, 1},
-        {"load", LoadButton, true, false, {}, false, 1, 0},
-        {"save", SaveButton, true, true, {}, false, 1, 0},
-        {"load fails", LoadButton, true, false, {WorkflowOutcome::TransferFailed, 8}, false, 1, 1},
-        {"unsupported save", SaveButton, true, true, {WorkflowOutcome::UnsupportedDevice, 0}, false, 1, 1},
-        {"load throws", LoadButton, true, false, {}, true, 1, 1},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        OneTransferCase one(c.portSelected, c.loadedBefore, c.result);
-        FakeView &view = one.view;
-        transferThrows = c.throws;
-        view.ClickButton(c.button);
-        ASSERT_EQ(view.drops.size(), c.drops);
-        for (const FakeView::Drop &drop : view.drops) {
-            EXPECT_TRUE(drop.busy);
-            EXPECT_FALSE(drop.anyButtonEnabled);
-        }
-        EXPECT_EQ(view.boxes.size(), c.messages);
-        for (const FakeView::Box &box : view.boxes) EXPECT_EQ(box.dropsBefore, c.drops) << box.text;
-        EXPECT_EQ(view.busyDepth, 0);
-        EXPECT_TRUE(view.enabled[FakeView::Index(LoadButton)] && view.enabled[FakeView::Index(SaveButton)]);
-    }
-}
-
 // Every message of Load and Save, in the message box form; the buttons stay disabled and the busy
-// cursor is off while a transfer's message is read, and are enabled again after it.
+// cursor is off while a transfer's message is read, and are enabled again after it. Input queued
+// while a transfer blocked the event loop is dropped once, as its busy state ends: before its
+// message (an error escaping it included) and before the buttons are enabled again.
 TEST_F(FormCoreTest, LoadAndSaveMessages) {
     struct Case {
         const char *name;
@@ -319,6 +264,7 @@ TEST_F(FormCoreTest, LoadAndSaveMessages) {
         WorkflowResult result;
         std::string message;  // "" for none
         bool transferMessage;
+        bool throws = false;
     };
     const Case cases[] = {
         {"load without port", LoadButton, false, false, {}, "First choose com port!", false},
@@ -332,18 +278,32 @@ TEST_F(FormCoreTest, LoadAndSaveMessages) {
          "An error occured while reading from target: " + TransferErrorText(8), true},
         {"save fails", SaveButton, true, true, {WorkflowOutcome::TransferFailed, 3},
          "An error occured while writing to target: " + TransferErrorText(3), true},
+        {"load throws", LoadButton, true, false, {}, "out of memory.", false, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        OneTransferCase one(c.portSelected, c.loadedBefore, c.result);
-        FakeView &view = one.view;
+        FakeSystem system;
+        system.ports = {1};
+        FakeView view;
+        FormCore core(view, system, Transfers{FakeLoad, FakeSave});
+        view.core = &core;
+        core.Shown();
+        if (!c.portSelected) view.portIndex = -1;
+        view.edits[FakeView::Index(RepeaterRbnEdit)].text = "1";  // differs from the base RPN
+        DataLoaded = c.loadedBefore;
+        loadResult = saveResult = c.result;
+        transferThrows = c.throws;
+        loads = saves = 0;
         view.ClickButton(c.button);
+        ASSERT_EQ(view.drops.size(), std::size_t(loads + saves));
+        for (const FakeView::Drop &drop : view.drops) EXPECT_TRUE(drop.busy && !drop.anyButtonEnabled);
         if (c.message.empty()) {
             EXPECT_TRUE(view.boxes.empty());
         } else {
             ASSERT_EQ(view.boxes.size(), 1u);
             EXPECT_EQ(view.boxes[0].text, c.message);
-            EXPECT_EQ(view.boxes[0].caption, "Repeater configuration");
+            EXPECT_EQ(view.boxes[0].dropsBefore, view.drops.size()) << "the queued input went first";
+            EXPECT_EQ(view.boxes[0].caption, c.throws ? "relaytool" : "Repeater configuration");
             EXPECT_EQ(view.boxes[0].flags, 16);
             EXPECT_FALSE(view.boxes[0].busy) << "read with the normal cursor";
             EXPECT_EQ(view.boxes[0].anyButtonEnabled, !c.transferMessage);
