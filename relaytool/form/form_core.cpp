@@ -238,6 +238,12 @@ void FormCore::Refuse(ControlId field) {
 
 // --- Keys in the edit fields -------------------------------------------------------------------
 
+// Only a change of the text makes a field changed (and so open to refusal when it is left):
+// Backspace or Delete on a blank, or a character typed over the same one, only moves the cursor.
+void FormCore::MarkIfChanged(Field &field, const std::string &before, const std::string &after) {
+    if (after != before) field.modified = true;
+}
+
 KeyOutcome FormCore::FieldKey(ControlId id, Field &field, char typed) {
     char key = typed;
     // The field's key-press handler sees every key first; an error in it drops the key.
@@ -247,10 +253,11 @@ KeyOutcome FormCore::FieldKey(ControlId id, Field &field, char typed) {
     const bool readOnly = Spec(id).readOnly;
     const MaskedText &model = field.model;
     EditState state = view_.GetEditState(id);
-    bool changed = false;
+    const std::string before = state.text;
+    bool edited = false;
     switch (key) {
     case '\b':
-        changed = !readOnly && model.Backspace(state);
+        edited = !readOnly && model.Backspace(state);
         break;
     case '\r':
         if (MustBeRefused(id)) Refuse(id);
@@ -275,10 +282,10 @@ KeyOutcome FormCore::FieldKey(ControlId id, Field &field, char typed) {
     case '\x18':  // Ctrl+X
         if (readOnly || !state.HasSelection()) return KeyOutcome::Consumed;
         view_.SetClipboardText(model.Cut(state));
-        changed = true;
+        edited = true;
         break;
     case '\x16':  // Ctrl+V: pasted text bypasses the key filters
-        changed = !readOnly && model.Paste(state, view_.ClipboardText());
+        edited = !readOnly && model.Paste(state, view_.ClipboardText());
         break;
     default:
         if (static_cast<unsigned char>(key) < 0x20 || readOnly) return KeyOutcome::Consumed;
@@ -286,11 +293,11 @@ KeyOutcome FormCore::FieldKey(ControlId id, Field &field, char typed) {
             view_.Beep();
             return KeyOutcome::Consumed;
         }
-        changed = true;
+        edited = true;
         break;
     }
-    if (changed) {
-        field.modified = true;
+    if (edited) {
+        MarkIfChanged(field, before, state.text);
         view_.ShowEditState(id, state);
     }
     return KeyOutcome::Consumed;
@@ -301,8 +308,9 @@ KeyOutcome FormCore::EditKey(ControlId id, EditCommand command, bool extend) {
     if (!field) return KeyOutcome::PassToControl;
     EditState state = view_.GetEditState(id);
     if (command == EditCommand::Delete) {
+        const std::string before = state.text;
         if (Spec(id).readOnly || !field->model.Delete(state)) return KeyOutcome::Consumed;
-        field->modified = true;
+        MarkIfChanged(*field, before, state.text);
     } else {
         field->model.Move(state, command, extend);
     }

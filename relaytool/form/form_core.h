@@ -9,6 +9,8 @@
 //            message box); a refusal in Leaving() always asks the view to focus `from` again,
 //            whether the view reports the move before or after it happened.
 //   changed: ReadPortSetting / WritePortSetting over SystemServices are in settings_rules.h.
+//   changed: FormView::DropQueuedInput() added: the core calls it when a transfer's busy state
+//            ends, so that clicks and keys made meanwhile never act afterwards.
 #pragma once
 
 #include "control_table.h"
@@ -170,6 +172,7 @@ private:
     void AccessKey(ControlId focused, ControlId target);
     void RunExitHandler(ControlId control);
     KeyOutcome FieldKey(ControlId field, Field &f, char ch);
+    static void MarkIfChanged(Field &field, const std::string &before, const std::string &after);
     void ShowCommitted(ControlId field, const std::string &text);
     void ReportOutcome(const WorkflowResult &result, const char *errorPrefix);
     void RunTransfer(WorkflowResult (*sequence)(), const char *errorPrefix, ControlId focusBefore);

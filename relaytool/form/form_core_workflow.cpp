@@ -11,10 +11,17 @@
 
 namespace {
 
+// The busy state of a transfer, which blocks the event loop. Whatever the user clicked or typed
+// meanwhile waits in the toolkit's queue and would act once the buttons are enabled again (a
+// second Save, keys in a field): it is dropped as the busy state ends, on every way out, before
+// any message of the transfer can take it and before the buttons are enabled.
 class BusyCursor {
 public:
     explicit BusyCursor(FormView &view) : view_(view) { view_.SetBusy(true); }
-    ~BusyCursor() { view_.SetBusy(false); }
+    ~BusyCursor() {
+        view_.DropQueuedInput();
+        view_.SetBusy(false);
+    }
     BusyCursor(const BusyCursor &) = delete;
     BusyCursor &operator=(const BusyCursor &) = delete;
 

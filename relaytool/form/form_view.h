@@ -53,6 +53,11 @@ public:
 
     // The busy cursor over the application, on and off (calls are paired).
     virtual void SetBusy(bool busy) = 0;
+    // Drops the user's input that waits in the toolkit's queue, made while a transfer blocked the
+    // event loop: mouse buttons and wheel, keys and typed characters, and a request to close the
+    // window. The system's own events (painting, timers, focus changes) are handled as usual.
+    // Called while the busy cursor still shows; must not throw.
+    virtual void DropQueuedInput() = 0;
 
     // Asks the window to close, as its close button does (the view then calls FormCore::Closing).
     virtual void CloseWindow() = 0;

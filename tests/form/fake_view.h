@@ -46,6 +46,12 @@ public:
         bool exceptionDisplay = false;
         bool busy = false;            // the busy cursor was on while the box was shown
         bool anyButtonEnabled = false;  // Load, Save or Quit could be pressed meanwhile
+        std::size_t dropsBefore = 0;  // how often queued input had been dropped before it
+    };
+    // A drop of the queued input, and the state it found.
+    struct Drop {
+        bool busy = false;
+        bool anyButtonEnabled = false;
     };
 
     FakeView() {
@@ -68,6 +74,7 @@ public:
     int busyDepth = 0;
     int closeRequests = 0;
     std::vector<Box> boxes;
+    std::vector<Drop> drops;
 
     static std::size_t Index(ControlId id) { return static_cast<std::size_t>(id); }
     const std::string &Text(ControlId id) const { return edits[Index(id)].text; }
@@ -116,12 +123,13 @@ public:
     void SetClipboardText(const std::string &text) override { clipboard = text; }
     void Beep() override { ++beeps; }
     void ShowMessageBox(const std::string &text, const std::string &caption, int flags) override {
-        boxes.push_back({text, caption, flags, false, busyDepth > 0, AnyButtonEnabled()});
+        boxes.push_back({text, caption, flags, false, busyDepth > 0, AnyButtonEnabled(), drops.size()});
     }
     void ShowExceptionDisplay(const std::string &text, const std::string &caption) override {
-        boxes.push_back({text, caption, kMessageBoxError, true, busyDepth > 0, AnyButtonEnabled()});
+        boxes.push_back({text, caption, kMessageBoxError, true, busyDepth > 0, AnyButtonEnabled(), drops.size()});
     }
     void SetBusy(bool busy) override { busyDepth += busy ? 1 : -1; }
+    void DropQueuedInput() override { drops.push_back({busyDepth > 0, AnyButtonEnabled()}); }
     void CloseWindow() override {
         ++closeRequests;
         core->Closing();

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,10 @@ using enum ControlId;
 // What the fake transfers answer, and how often they ran.
 WorkflowResult loadResult, saveResult;
 int loads = 0, saves = 0;
+bool transferThrows = false;
 WorkflowResult FakeLoad() {
     ++loads;
+    if (transferThrows) throw std::runtime_error("out of memory");
     if (loadResult.outcome == WorkflowOutcome::Done) DataLoaded = true;
     return loadResult;
 }
@@ -40,6 +43,7 @@ protected:
         PortSettings = PortSettingsRecord{};
         loadResult = saveResult = WorkflowResult{};
         loads = saves = 0;
+        transferThrows = false;
         view.core = &core;
         core.SetHandlerObserver([this](Handler handler, ControlId sender, char *key) {
             log.push_back(std::string(HandlerName(handler)) + ":" + NameOf(sender));
@@ -206,8 +210,52 @@ TEST_F(FormCoreTest, IncompleteChangedFieldIsRefusedUntilEscape) {
     EXPECT_EQ(Count("RfpiEditExit:RfpiEdit"), 1);
 }
 
+// Only a change of the text makes a masked field changed: a key that leaves the text as it was
+// never gets an untouched incomplete field refused when it is left; a real change does.
+TEST_F(FormCoreTest, OnlyAChangeOfTheTextMakesAFieldChanged) {
+    struct Case {
+        const char *name;
+        ControlId field;
+        EditState start;  // as the field shows it when the user clicks into it
+        std::string keys;  // typed; 0x7F stands for the Delete key
+        std::string clipboard;
+        bool refused;
+    };
+    const std::string blankRfpi(14, ' ');
+    const Case cases[] = {
+        {"backspace over blanks", RfpiEdit, {blankRfpi, 4, 4}, "\b\b", "", false},
+        {"delete on a blank", RfpiEdit, {blankRfpi, 0, 0}, "\x7f\x7f", "", false},
+        {"cut of blanks", ParkEdit, {std::string(11, ' '), 0, 5}, "\x18", "", false},
+        {"typed over itself", RfpiEdit, {"02 5A         ", 0, 0}, "02", "", false},
+        {"pasted over itself", RfpiEdit, {"02 5A         ", 0, 0}, "\x16", "02 5A", false},
+        {"backspace on a character", RfpiEdit, {"02 5A         ", 5, 5}, "\b", "", true},
+        {"delete of a digit", ParkEdit, {"0123       ", 0, 0}, "\x7f", "", true},
+        {"typed over another", RfpiEdit, {"02 5A         ", 0, 0}, "1", "", true},
+    };
+    StartOnCom1();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        view.boxes.clear();
+        view.edits[FakeView::Index(c.field)] = c.start;
+        view.clipboard = c.clipboard;
+        ASSERT_TRUE(view.MoveFocus(c.field, true));
+        for (const char key : c.keys) {
+            if (key == '\x7f') core.EditKey(c.field, EditCommand::Delete, false);
+            else core.Key(c.field, {key, false});
+        }
+        EXPECT_EQ(view.MoveFocus(LoadButton), !c.refused);
+        EXPECT_EQ(BoxTexts().size(), c.refused ? 1u : 0u);
+        if (c.refused) {
+            view.Type("\x1b");
+            ASSERT_TRUE(view.MoveFocus(LoadButton));
+        }
+    }
+}
+
 // Every message of Load and Save, in the message box form; the buttons stay disabled and the busy
-// cursor is off while a transfer's message is read, and are enabled again after it.
+// cursor is off while a transfer's message is read, and are enabled again after it. Input queued
+// while a transfer blocked the event loop is dropped once, as its busy state ends: before its
+// message (an error escaping it included) and before the buttons are enabled again.
 TEST_F(FormCoreTest, LoadAndSaveMessages) {
     struct Case {
         const char *name;
@@ -216,6 +264,7 @@ TEST_F(FormCoreTest, LoadAndSaveMessages) {
         WorkflowResult result;
         std::string message;  // "" for none
         bool transferMessage;
+        bool throws = false;
     };
     const Case cases[] = {
         {"load without port", LoadButton, false, false, {}, "First choose com port!", false},
@@ -229,6 +278,7 @@ TEST_F(FormCoreTest, LoadAndSaveMessages) {
          "An error occured while reading from target: " + TransferErrorText(8), true},
         {"save fails", SaveButton, true, true, {WorkflowOutcome::TransferFailed, 3},
          "An error occured while writing to target: " + TransferErrorText(3), true},
+        {"load throws", LoadButton, true, false, {}, "out of memory.", false, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -242,13 +292,18 @@ TEST_F(FormCoreTest, LoadAndSaveMessages) {
         view.edits[FakeView::Index(RepeaterRbnEdit)].text = "1";  // differs from the base RPN
         DataLoaded = c.loadedBefore;
         loadResult = saveResult = c.result;
+        transferThrows = c.throws;
+        loads = saves = 0;
         view.ClickButton(c.button);
+        ASSERT_EQ(view.drops.size(), std::size_t(loads + saves));
+        for (const FakeView::Drop &drop : view.drops) EXPECT_TRUE(drop.busy && !drop.anyButtonEnabled);
         if (c.message.empty()) {
             EXPECT_TRUE(view.boxes.empty());
         } else {
             ASSERT_EQ(view.boxes.size(), 1u);
             EXPECT_EQ(view.boxes[0].text, c.message);
-            EXPECT_EQ(view.boxes[0].caption, "Repeater configuration");
+            EXPECT_EQ(view.boxes[0].dropsBefore, view.drops.size()) << "the queued input went first";
+            EXPECT_EQ(view.boxes[0].caption, c.throws ? "relaytool" : "Repeater configuration");
             EXPECT_EQ(view.boxes[0].flags, 16);
             EXPECT_FALSE(view.boxes[0].busy) << "read with the normal cursor";
             EXPECT_EQ(view.boxes[0].anyButtonEnabled, !c.transferMessage);

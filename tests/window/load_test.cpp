@@ -7,6 +7,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QWindow>
+
+#include <utility>
 
 namespace {
 
@@ -232,6 +235,42 @@ TEST_F(WindowLoad, ButtonsDisabledAndBusyCursorDuringTheTransfers) {
     }
     ASSERT_EQ(watchdog.Boxes().size(), 1u);
     EXPECT_FALSE(watchdog.Boxes()[0].busyCursor) << "the message is read with the normal cursor";
+}
+
+// What a user does while the Load blocks the event loop (types a digit into the focused field,
+// clicks Save) waits in Qt's queue for the window, as the display system delivers it; it is
+// dropped as the busy cursor goes away. The same input made after the Load acts at once.
+TEST_F(WindowLoad, InputQueuedDuringTheLoadReachesNothing) {
+    RecordingForm &f = OpenOnCom1();
+    const auto queueKeyAndClick = [&f] {
+        const auto post = [&f](QInputEvent *event) { QCoreApplication::postEvent(f.windowHandle(), event); };
+        post(new QKeyEvent(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, "7"));
+        post(new QKeyEvent(QEvent::KeyRelease, Qt::Key_7, Qt::NoModifier, "7"));
+        const QPointF at = f.SaveButton->mapTo(&f, f.SaveButton->rect().center());
+        post(new QMouseEvent(QEvent::MouseButtonPress, at, f.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {}));
+        post(new QMouseEvent(QEvent::MouseButtonRelease, at, f.mapToGlobal(at), Qt::LeftButton, Qt::NoButton, {}));
+    };
+    Load();
+    const QString loaded = f.RepeaterRbnEdit->text();
+    bool queued = false;
+    SetTransferProgressHook([&](const TransferProgress &) {
+        if (!std::exchange(queued, true)) queueKeyAndClick();
+    });
+    Enter(f.RepeaterRbnEdit);
+    f.log.clear();
+    AccessKey(Qt::Key_L);  // commits the field and loads again, without moving the focus
+    ASSERT_TRUE(queued);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.log, (std::vector<std::string>{"RepeaterRbnEditExit:RepeaterRbnEdit", "LoadButtonClick:LoadButton"}));
+    EXPECT_EQ(f.RepeaterRbnEdit->text(), loaded);
+    EXPECT_EQ(FocusedControlName(), "RepeaterRbnEdit");
+
+    queueKeyAndClick();
+    ASSERT_TRUE(WaitUntil([&] { return !f.Entries("SaveButtonClick").empty(); }));
+    EXPECT_EQ(f.Entries("RepeaterRbnEditKeyPress"), std::vector<std::string>{"RepeaterRbnEditKeyPress:RepeaterRbnEdit:55"});
+    EXPECT_EQ(sim.Config()[2], 7) << "the digit typed after the Load was saved";
+    EXPECT_TRUE(watchdog.Boxes().empty());
 }
 
 // Disabling the focused button during the transfers passes the focus on; it comes back after.

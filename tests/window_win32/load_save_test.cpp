@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -225,6 +226,62 @@ TEST_F(AccessKeyTest, AltSCommitsTheFieldBeingEditedThenSaves) {
     EXPECT_EQ(Focused(), ControlId::RepeaterRbnEdit);  // an access key does not move the focus
     EXPECT_EQ(Text(ControlId::RepeaterRbnEdit), "77");
     EXPECT_EQ(RepeaterConfig("RELAY_WINE_SIM3").at(2), 77);
+}
+
+// What a user does while the Load holds the thread (types a digit into the focused field, clicks
+// Save) waits in its message queue; it is dropped as the busy cursor goes away. The same messages
+// after the Load act at once.
+class QueuedInputTest : public AccessKeyTest {
+protected:
+    void SetUp() override {
+        AccessKeyTest::SetUp();
+        Window().Core().SetHandlerObserver([this](Handler handler, ControlId, char *) { ran.push_back(HandlerName(handler)); });
+    }
+    void TearDown() override {
+        SetTransferProgressHook({});
+        Window().Core().SetHandlerObserver({});
+        AccessKeyTest::TearDown();
+    }
+    void QueueKeyAndClick() {
+        const HWND field = Control(ControlId::RepeaterRbnEdit);
+        PostMessageA(field, WM_KEYDOWN, '9', 1);
+        PostMessageA(field, WM_CHAR, '9', 1);
+        PostMessageA(field, WM_KEYUP, '9', LPARAM(0xC0000001));
+        const HWND save = Control(ControlId::SaveButton);
+        RECT area{};
+        GetClientRect(save, &area);
+        const LPARAM middle = MAKELPARAM(area.right / 2, area.bottom / 2);
+        PostMessageA(save, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+        PostMessageA(save, WM_LBUTTONUP, 0, middle);
+    }
+
+    std::vector<std::string> ran;  // the handlers that ran
+};
+
+TEST_F(QueuedInputTest, ClickAndKeyMadeDuringTheLoadReachNothing) {
+    Click(ControlId::LoadButton);
+    const std::string loaded = Text(ControlId::RepeaterRbnEdit);
+    const uint8_t written = RepeaterConfig("RELAY_WINE_SIM3").at(2);
+    bool queued = false;
+    SetTransferProgressHook([&](const TransferProgress &) {
+        if (!std::exchange(queued, true)) QueueKeyAndClick();
+    });
+    ClickAndSelectAll(ControlId::RepeaterRbnEdit);
+    ran.clear();
+    PressAltKey('l');  // commits the field and loads again, without moving the focus
+    ASSERT_TRUE(queued);
+    Pump();
+    EXPECT_EQ(ran, (std::vector<std::string>{"RepeaterRbnEditExit", "LoadButtonClick"}));
+    EXPECT_EQ(Text(ControlId::RepeaterRbnEdit), loaded);
+    EXPECT_EQ(Focused(), ControlId::RepeaterRbnEdit);
+    EXPECT_EQ(RepeaterConfig("RELAY_WINE_SIM3").at(2), written);
+
+    ran.clear();
+    QueueKeyAndClick();
+    Pump();
+    EXPECT_EQ(ran, (std::vector<std::string>{"RepeaterRbnEditKeyPress", "RepeaterRbnEditExit", "SaveButtonClick"}));
+    EXPECT_EQ(RepeaterConfig("RELAY_WINE_SIM3").at(2), 9) << "the digit typed after the Load was saved";
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{});
 }
 
 TEST_F(AccessKeyTest, AnIncompleteMaskedFieldIsRefusedAndEscapeRestoresIt) {

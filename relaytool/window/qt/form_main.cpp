@@ -144,6 +144,35 @@ bool IsEntryReason(Qt::FocusReason reason) {
     return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
 
+// The user's input among the events that the display system delivers: what DropQueuedInput
+// drops. Moves of the mouse, painting, timers, focus and activation changes are not. While the
+// queue is drained nothing of the program's own sends input, so only a close is asked whether it
+// came from the display system.
+bool IsUserInput(const QEvent *event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+        return true;
+    case QEvent::Close:
+        return event->spontaneous();  // the title bar's close button
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
 TFormMain::TFormMain(SystemServices *system, QWidget *parent)
@@ -288,6 +317,13 @@ void TFormMain::OnFocusChanged(QWidget *old, QWidget *now) {
 }
 
 bool TFormMain::eventFilter(QObject *watched, QEvent *event) {
+    if (droppingInput_ && IsUserInput(event)) {
+        // Taken as handled, so that nothing acts on it (no shortcut either); a close is refused.
+        // Input reaches the window (QWindow) before any widget, so no widget sees it.
+        if (event->type() == QEvent::Close) event->ignore();
+        else event->accept();
+        return true;
+    }
     if (!watched->isWidgetType()) return false;
     auto *widget = static_cast<QWidget *>(watched);
     if (widget->window() != this) return false;
@@ -417,6 +453,15 @@ void TFormMain::ShowExceptionDisplay(const std::string &text, const std::string 
 void TFormMain::SetBusy(bool busy) {
     if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
     else QApplication::restoreOverrideCursor();
+}
+
+// The user's clicks and keys made while a transfer blocked the loop wait in Qt's queues, or still
+// in the display server's: sync() takes in and delivers all of them (on X11 after a round trip to
+// the server, so that nothing made before now is left behind), and the event filter drops them.
+void TFormMain::DropQueuedInput() {
+    droppingInput_ = true;
+    QGuiApplication::sync();
+    droppingInput_ = false;
 }
 
 void TFormMain::CloseWindow() { close(); }

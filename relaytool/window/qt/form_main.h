@@ -81,6 +81,7 @@ public:
     void ShowMessageBox(const std::string &text, const std::string &caption, int flags) override;
     void ShowExceptionDisplay(const std::string &text, const std::string &caption) override;
     void SetBusy(bool busy) override;
+    void DropQueuedInput() override;
     void CloseWindow() override;
 
 protected:
@@ -99,6 +100,7 @@ private:
     std::unique_ptr<SystemServices> ownSystem_;
     FormCore core_;
     std::array<QWidget *, kControlCount> widgets_{};
+    bool droppingInput_ = false;  // the event filter drops the user's input (DropQueuedInput)
 };
 
 // The program's window, set at start-up.

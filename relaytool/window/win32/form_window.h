@@ -53,6 +53,7 @@ public:
     void ShowMessageBox(const std::string &text, const std::string &caption, int flags) override;
     void ShowExceptionDisplay(const std::string &text, const std::string &caption) override;
     void SetBusy(bool busy) override;
+    void DropQueuedInput() override;
     void CloseWindow() override;
 
 private:

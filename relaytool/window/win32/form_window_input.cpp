@@ -285,3 +285,21 @@ void FormWindow::TabFrom(ControlId from, bool backwards) {
         }
     }
 }
+
+// The user's input that waits in the thread's queue since the transfer held it: keys and typed
+// characters, mouse buttons and wheel (moves too, which matter to nobody), clicks on the frame,
+// and the system commands (close, minimise) that a taskbar or a window manager posts. Each range
+// is emptied with PeekMessage, which first takes in what the system has not queued yet (under
+// Wine: the X events) and leaves every other message (paint, timers, the window's own) queued.
+void FormWindow::DropQueuedInput() {
+    static constexpr UINT kInputRanges[][2] = {
+        {WM_KEYFIRST, WM_KEYLAST},
+        {WM_MOUSEFIRST, WM_MOUSELAST},
+        {WM_NCLBUTTONDOWN, WM_NCXBUTTONDBLCLK},
+        {WM_SYSCOMMAND, WM_SYSCOMMAND},
+    };
+    MSG message;
+    for (const auto &range : kInputRanges)
+        while (PeekMessageA(&message, nullptr, range[0], range[1], PM_REMOVE)) {
+        }
+}
