@@ -44,6 +44,6 @@ endif()
 # Only what runs: the library's C header stays out of the package.
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
-set(CPACK_COMPONENTS_ALL Unspecified)
+set(CPACK_COMPONENTS_ALL Unspecified Library)
 
 include(CPack)
