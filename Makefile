@@ -18,10 +18,14 @@ SOAK_WORKERS ?= 8
 # window's tests and picture need a virtual display (xvfb), xdotool and imagemagick, and the Qt
 # window's first-click test xvfb-run, which needs xauth (only recommended by xvfb). dpkg-dev has
 # dpkg-shlibdeps, which `make package` uses to find the package's run-time dependencies. relaycfg
-# parses its command line with CLI11 and site plans with toml++ (both header-only).
+# parses its command line with CLI11 and site plans with toml++ (both header-only). The manual
+# pages are written in scdoc. The packaging checks: bash-completion (relaycfg's completion runs
+# on its functions), desktop-file-utils and appstream (the desktop entry and the AppStream
+# metadata).
 DEB_PACKAGES := g++ make cmake pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev \
                 g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix fonts-wine wine64 wine socat clang libclang-rt-14-dev \
-                xvfb xauth xdotool imagemagick dpkg-dev libcli11-dev libtomlplusplus-dev
+                xvfb xauth xdotool imagemagick dpkg-dev libcli11-dev libtomlplusplus-dev scdoc \
+                bash-completion desktop-file-utils appstream
 
 CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 

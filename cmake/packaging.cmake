@@ -1,18 +1,8 @@
-# Installation of the desktop entry and the icon, and the Debian package of both programs and
-# the library (`make package`, which runs cpack in the release build).
+# The Debian package of both programs and the library (`make package`, which runs cpack in the
+# release build).
 #
 # The programs find libmaillink through their run path $ORIGIN/../<libdir>, so any prefix works
 # (`cmake --install <build> --prefix <dir>`); the package installs into /usr.
-
-set(RELAY_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
-
-if(TARGET relaytool)
-  install(FILES ${RELAY_PACKAGING_DIR}/relaytool.desktop
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  # Drawn from relaytool/window/art/relaytool.ico by packaging/ico_to_png.py.
-  install(FILES ${RELAY_PACKAGING_DIR}/relaytool.png
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
-endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME relaytool)
