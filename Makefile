@@ -21,11 +21,12 @@ SOAK_WORKERS ?= 8
 # file, which CPack runs on every packaged file). relaycfg parses its command line with CLI11 and
 # site plans with toml++ (both header-only). The manual pages are written in scdoc. The packaging
 # checks: lintian (the Debian packages), bash-completion (relaycfg's completion runs on its
-# functions), desktop-file-utils and appstream (the desktop entry and the AppStream metadata).
+# functions), desktop-file-utils and appstream (the desktop entry and the AppStream metadata),
+# icoutils (wrestool reads relaytool.exe's manifest back).
 DEB_PACKAGES := g++ make cmake pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev \
                 g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix fonts-wine wine64 wine socat clang libclang-rt-14-dev \
                 xvfb xauth xdotool imagemagick dpkg-dev file libcli11-dev libtomlplusplus-dev scdoc \
-                lintian bash-completion desktop-file-utils appstream
+                lintian bash-completion desktop-file-utils appstream icoutils
 
 CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
