@@ -1,8 +1,8 @@
-# Read by cpack (CPACK_PROJECT_CONFIG_FILE) with RELAY_LIBRARY_FILE set to the built libmaillink
-# and RELAY_SCRATCH_DIR to a folder of the build it may use:
-# the Depends of libmaillink1 from dpkg-shlibdeps, run on its own as CPack runs it (in a folder
-# holding an empty debian/control); and the build folder of the library for the programs' run
-# of dpkg-shlibdeps, which must find libmaillink.so.1 to read the programs' other needs.
+# Read by cpack (CPACK_PROJECT_CONFIG_FILE), with RELAY_LIBRARY_FILE the built libmaillink and
+# RELAY_SCRATCH_DIR a folder of the build it may use. It sets the Depends of libmaillink1, from
+# dpkg-shlibdeps run as CPack runs it (in a folder holding an empty debian/control), and the
+# library's build folder as the place where the programs' run of dpkg-shlibdeps finds
+# libmaillink.so.1 (without it, that run cannot read the programs' other needs).
 
 get_filename_component(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${RELAY_LIBRARY_FILE}" DIRECTORY)
 
