@@ -17,15 +17,20 @@ SOAK_WORKERS ?= 8
 # small wine package that adds /usr/bin/wine) with socat to run the Windows tests; the Win32
 # window's tests and picture need a virtual display (xvfb), xdotool and imagemagick, and the Qt
 # window's first-click test xvfb-run, which needs xauth (only recommended by xvfb). dpkg-dev has
-# dpkg-shlibdeps, which `make package` uses to find the package's run-time dependencies. relaycfg
-# parses its command line with CLI11 and site plans with toml++ (both header-only).
+# dpkg-shlibdeps, which `make package` uses to find the packages' run-time dependencies (with
+# file, which CPack runs on every packaged file). relaycfg parses its command line with CLI11 and
+# site plans with toml++ (both header-only). The manual pages are written in scdoc. The packaging
+# checks: lintian (the Debian packages), bash-completion (relaycfg's completion runs on its
+# functions), desktop-file-utils and appstream (the desktop entry and the AppStream metadata),
+# icoutils (wrestool reads relaytool.exe's manifest back).
 DEB_PACKAGES := g++ make cmake pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev \
                 g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix fonts-wine wine64 wine socat clang libclang-rt-14-dev \
-                xvfb xauth xdotool imagemagick dpkg-dev libcli11-dev libtomlplusplus-dev
+                xvfb xauth xdotool imagemagick dpkg-dev file libcli11-dev libtomlplusplus-dev scdoc \
+                lintian bash-completion desktop-file-utils appstream icoutils
 
 CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: all deps build release win check test demo bench screenshot package clean \
+.PHONY: all deps build release win check test demo bench screenshot package package-check clean \
         fuzz-build fuzz fuzz-check soak
 
 all: build
@@ -77,6 +82,7 @@ test: build win
 
 check: deps
 	$(MAKE) test
+	$(MAKE) package-check
 	$(MAKE) fuzz-check
 
 # The window against a simulated repeater (tools/demo.sh). Without a display it says how to get
@@ -125,10 +131,16 @@ screenshot: deps
 	$(MAKE) --no-print-directory win
 	tests/wine/screenshot-window.sh $(WINBUILD) $(RELEASE) docs/screenshot-windows.png
 
-# A Debian package (CPack) of relaytool, relaycfg, libmaillink, the desktop entry and the icon.
+# The Debian packages (CPack) of the release build: libmaillink1, libmaillink-dev and relaytool
+# (cmake/packaging.cmake says what each holds).
 package: deps release
+	rm -f $(RELEASE)/*.deb
 	cd $(RELEASE) && cpack -G DEB
 	@ls -1 $(RELEASE)/*.deb
+
+# The packages as lintian sees them (no error, no warning) and what each holds.
+package-check: package
+	tests/packaging/check_packages.sh $(RELEASE)
 
 clean:
 	rm -rf $(BUILD) $(RELEASE) $(WINBUILD) $(FUZZBUILD)

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Writes the program icon (a 16-colour Windows icon) as a PNG for the desktop entry.
 
-Plain Python (no imaging library). Usage: ico_to_png.py INPUT.ico OUTPUT.png
+Plain Python (no imaging library). Usage: ico_to_png.py INPUT.ico OUTPUT.png [SCALE]
 Reads the first image of the icon: a BITMAPINFOHEADER, its palette, the colour bits (bottom row
-first) and the one-bit transparency mask, and writes an 8-bit RGBA PNG of the same size.
+first) and the one-bit transparency mask, and writes an 8-bit RGBA PNG of the same size, or
+SCALE times as wide and high with every pixel repeated (the larger icons software centres want,
+as sharp as the 32-pixel drawing).
 """
 import struct
 import sys
@@ -41,6 +43,11 @@ def read_icon(data):
     return width, height, rows
 
 
+def enlarged(width, height, rows, scale):
+    wide = [b"".join(row[4 * x:4 * x + 4] * scale for x in range(width)) for row in rows]
+    return width * scale, height * scale, [row for row in wide for _ in range(scale)]
+
+
 def png(width, height, rows):
     def chunk(kind, body):
         return (struct.pack(">I", len(body)) + kind + body +
@@ -53,10 +60,12 @@ def png(width, height, rows):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) not in (3, 4):
         sys.exit(__doc__)
     with open(sys.argv[1], "rb") as f:
         width, height, rows = read_icon(f.read())
+    if len(sys.argv) == 4:
+        width, height, rows = enlarged(width, height, rows, int(sys.argv[3]))
     with open(sys.argv[2], "wb") as f:
         f.write(png(width, height, rows))
 
