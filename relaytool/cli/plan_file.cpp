@@ -83,10 +83,122 @@ PlanRepeater ReadRepeater(const toml::table &table, std::size_t index,
     return r;
 }
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool IsBareKeyCharacter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || c == '+' || c == ':';
+}
+
+// Finds where the text nests deeper than kMaxPlanNesting: a dotted name (a table header or a key;
+// bare or quoted parts, blanks allowed around the dots) of more parts, or more arrays and inline
+// tables open at once. Strings and comments are stepped over, so that nothing in them counts.
+// A number or a time has at most two dotted parts. "LINE:COLUMN" of the place, or empty.
+class NestingScan {
+public:
+    explicit NestingScan(std::string_view text) : text_(text) {}
+
+    std::string TooDeepAt() {
+        while (at_ < text_.size()) {
+            const char c = text_[at_];
+            if (c == '\n') {
+                NewLine();
+                EndName();
+            } else if (c == '#') {
+                while (at_ < text_.size() && text_[at_] != '\n') ++at_;
+                continue;
+            } else if (c == '"' || c == '\'') {
+                const std::size_t start = at_;
+                SkipString(c);
+                if (Part()) return Where(start);
+                continue;
+            } else if (c == '.') {
+                if (afterPart_) {
+                    afterPart_ = false;
+                    afterDot_ = true;
+                } else {
+                    EndName();
+                }
+            } else if (IsBareKeyCharacter(c)) {
+                const std::size_t start = at_;
+                while (at_ < text_.size() && IsBareKeyCharacter(text_[at_])) ++at_;
+                if (Part()) return Where(start);
+                continue;
+            } else if (c != ' ' && c != '\t' && c != '\r') {
+                EndName();
+                if ((c == '[' || c == '{') && ++open_ > kMaxPlanNesting) return Where(at_);
+                if ((c == ']' || c == '}') && open_ > 0) --open_;
+            }
+            ++at_;
+        }
+        return {};
+    }
+
+private:
+    void NewLine() {
+        ++line_;
+        lineStart_ = at_ + 1;
+    }
+    void EndName() { afterPart_ = afterDot_ = false; }
+    // One more part of a dotted name; true when that is one too many.
+    bool Part() {
+        parts_ = afterDot_ ? parts_ + 1 : 1;
+        afterPart_ = true;
+        afterDot_ = false;
+        return parts_ > kMaxPlanNesting;
+    }
+    // Steps over a basic or literal string, on one line or on several ("""...""", '''...''').
+    void SkipString(char quote) {
+        const std::string_view triple = quote == '"' ? std::string_view("\"\"\"") : std::string_view("'''");
+        const bool multiLine = text_.substr(at_, 3) == triple;
+        at_ += multiLine ? 3 : 1;
+        while (at_ < text_.size()) {
+            const char c = text_[at_];
+            if (multiLine && text_.substr(at_, 3) == triple) {
+                at_ += 3;
+                while (at_ < text_.size() && text_[at_] == quote) ++at_;  // quotes just before the end
+                return;
+            }
+            if (!multiLine && c == quote) {
+                ++at_;
+                return;
+            }
+            if (!multiLine && c == '\n') return;  // unterminated: the TOML reader says so
+            if (c == '\n') NewLine();
+            const bool escape = c == '\\' && quote == '"' && at_ + 1 < text_.size() && text_[at_ + 1] != '\n';
+            at_ += escape ? 2 : 1;
+        }
+    }
+    // The place of the offset, on the line being read.
+    std::string Where(std::size_t offset) const {
+        return std::to_string(line_) + ":" + std::to_string(offset >= lineStart_ ? offset - lineStart_ + 1 : 1);
+    }
+
+    std::string_view text_;
+    std::size_t at_ = 0;
+    std::size_t line_ = 1;
+    std::size_t lineStart_ = 0;
+    int open_ = 0;
+    int parts_ = 0;
+    bool afterPart_ = false;
+    bool afterDot_ = false;
+};
+
 }  // namespace
 
 PlanReading ParsePlan(std::string_view text) {
     PlanReading reading;
+    if (text.size() > kMaxPlanSize) {
+        reading.error = "1:1: the plan is larger than " + std::to_string(kMaxPlanSize / 1024) +
+                        " KiB, far more than a site's plan needs (at most 256 units can hold)";
+        return reading;
+    }
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    if (const std::string where = NestingScan(text).TooDeepAt(); !where.empty()) {
+        reading.error = where + ": keys or tables nested more than " + std::to_string(kMaxPlanNesting) +
+                        " levels deep (a plan needs two)";
+        return reading;
+    }
     toml::table root;
     try {
         root = toml::parse(text);
