@@ -20,14 +20,6 @@ std::string ReadFile(const std::string &path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
-}
-
 // The answers of a run: before each line is read, the next step connects a unit; then its
 // answer is the line. Lines typed ahead come first, unless the prompt throws them away.
 class PromptAnswers : public PromptInput {

@@ -3,23 +3,12 @@
 // device, a plan too large or nested too deeply; and the automatic backup's exclusive names.
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "backup_folder.h"
 #include "cli_fixture.h"
 #include "exit_codes.h"
+#include "test_files.h"
 
 namespace {
-
-std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const std::string &path, const std::string &text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 const char kPlan[] =
     "[base]\nname = \"Base\"\nrfpi = \"02 5A 3C 81 43\"\n"
@@ -73,14 +62,14 @@ TEST_F(CliRefusal, NothingIsSentAndNoFileReplaced) {
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(sim_.MailCount(), 0u) << "nothing reaches the line";
     }
-    EXPECT_EQ(ReadFile(earlier), earlierText);
+    EXPECT_EQ(ReadFileOrEmpty(earlier), earlierText);
     EXPECT_TRUE(AutomaticBackups().empty());
     EXPECT_FALSE(std::filesystem::exists(files_.File("no")));
 
     // --force replaces it.
     const CliRun forced = Run({"backup", "--port", "COM1", earlier, "--force", "--quiet"});
     ASSERT_EQ(forced.code, kExitOk) << forced.err;
-    EXPECT_TRUE(ParseBackup(ReadFile(earlier)).ok);
+    EXPECT_TRUE(ParseBackup(ReadFileOrEmpty(earlier)).ok);
 }
 
 TEST_F(CliRefusal, AnAutomaticBackupTakesANewNameAndFollowsNoLink) {
@@ -98,8 +87,8 @@ TEST_F(CliRefusal, AnAutomaticBackupTakesANewNameAndFollowsNoLink) {
     ASSERT_TRUE(SaveAutomaticBackup(memory, "COM1", "COM1", when, second, error)) << error;
     EXPECT_EQ(second, first.substr(0, first.size() - 4) + "-3.txt");
     EXPECT_FALSE(std::filesystem::exists(target));
-    EXPECT_EQ(ParseBackup(ReadFile(first)).memory.image[0], 0x00) << "the first stays as it was";
-    EXPECT_EQ(ParseBackup(ReadFile(second)).memory.image[0], 0x42);
+    EXPECT_EQ(ParseBackup(ReadFileOrEmpty(first)).memory.image[0], 0x00) << "the first stays as it was";
+    EXPECT_EQ(ParseBackup(ReadFileOrEmpty(second)).memory.image[0], 0x42);
 }
 
 }  // namespace
