@@ -7,8 +7,7 @@
 #           log says written
 #   twice:  exit 130 at once with the backup and the restore command; the log says stopped; the
 #           named backup restores the repeater as it was
-# and a FILE that names a device (COM2, NUL) is refused as no regular file instead of hanging in
-# the read.
+# and a FILE that names a device (COM2, NUL, CON) is refused instead of hanging in the read.
 #
 # usage: interrupt-relaycfg.sh WIN_BUILD_DIR NATIVE_BUILD_DIR
 set -euo pipefail
@@ -113,13 +112,16 @@ sim_stop_all
 check "twice: the named restore command: exit code" 0 "$rc"
 check "twice: restored as it was" same "$(cmp -s "$RUN_DIR/sample.mem" "$RUN_DIR/twice.mem" && echo same || echo different)"
 
-# Device names as FILE: refused at once (a read of COM2 or NUL would never end, or end empty).
+# Device names as FILE: refused at once (a read of COM2 or CON would never end). Opened, COM2 and
+# NUL are no disk files; CON does not open at all without a console, as here.
 WINE_RUN_TIMEOUT=60
-for device in COM2 NUL; do
+for device in COM2 NUL CON; do
   rc=0
   wine_run "$RUN_DIR/$device.out" "$RUN_DIR/$device.err" "$win_program" plan check "$device" || rc=$?
   check "plan check $device: exit code" 6 "$rc"
-  contains "plan check $device: refused" "$RUN_DIR/$device.err" "$device: not a regular file"
+  refusal="Cannot read the plan: $device: not a regular file"
+  [ "$device" = CON ] && refusal="Cannot read the plan: CON: "
+  contains "plan check $device: refused" "$RUN_DIR/$device.err" "$refusal"
 done
 rc=0
 wine_run "$RUN_DIR/nul-restore.out" "$RUN_DIR/nul-restore.err" "$win_program" restore --port COM1 NUL || rc=$?
