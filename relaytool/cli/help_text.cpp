@@ -32,7 +32,7 @@ std::string BackupFolder() {
     return std::string("Before it writes, relaycfg saves the repeater's current memory to\n  ") +
            AutomaticBackupFolderHelp() +
            "\nand a failed write names that file and the restore command that puts it back.\n"
-           "Ctrl-C during a write (about three seconds) lets the write and its check finish,\n"
+           "Ctrl-C during a write (two to three seconds) lets the write and its check finish,\n"
            "then stops (exit 130) naming the backup and the restore command; a second Ctrl-C\n"
            "stops at once and names them too. Outside a write Ctrl-C stops at once.\n";
 }

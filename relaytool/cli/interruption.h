@@ -2,7 +2,7 @@
 //
 // Outside a write, Ctrl-C (SIGINT), SIGTERM and SIGHUP end relaycfg at once, as any program:
 // nothing is on its way that a stop could cut in half. While a WriteShield stands (the image
-// write and the read-back that checks it, about three seconds), the first of them lets the write
+// write and the read-back that checks it, two to three seconds), the first of them lets the write
 // finish: a line says so at once, and the command ends with kExitInterrupted after its usual
 // report. A second one ends relaycfg at once with the message prepared for that (the backup and
 // the command that restores it) and, for plan apply, the unit's line in the plan log. On Windows
