@@ -251,4 +251,9 @@ std::string FormatImageLines(const std::array<uint8_t, layout::kImageSize> &imag
     return out;
 }
 
-BackupReading ParseBackup(std::string_view text) { return Reader().Read(text); }
+BackupReading ParseBackup(std::string_view text) {
+    // A file saved by an editor that marks UTF-8 text (as Windows' Notepad may) is the same file.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    return Reader().Read(text);
+}

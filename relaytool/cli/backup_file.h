@@ -46,5 +46,5 @@ struct BackupReading {
 
 // Accepts only a complete, undamaged backup of a supported repeater (device type "a"): the
 // header line, every info and image line exactly once with eight bytes, nothing unknown, and a
-// matching checksum.
+// matching checksum. A leading UTF-8 byte order mark is skipped.
 BackupReading ParseBackup(std::string_view text);

@@ -36,6 +36,7 @@ const OptionRule kOptions[] = {
     {"--all", false, {Command::Ports, Command::PlanApply}},
     {"--find", false, {Command::Ports}},
     {"--dry-run", false, {Command::Set}},
+    {"--force", false, {Command::Backup}},
     {"--parent-rfpi", true, {Command::Set}},
     {"--park", true, {Command::Set}},
     {"--base-rpn", true, {Command::Set}},
@@ -123,6 +124,7 @@ void ApplyOption(Invocation &inv, const std::string &o, const std::string &v) {
     else if (o == "--all") inv.all = true;
     else if (o == "--find") inv.find = true;
     else if (o == "--dry-run") inv.dryRun = true;
+    else if (o == "--force") inv.force = true;
     else if (o == "--quiet") inv.quiet = true;
     else if (o == "--dot") inv.dot = true;
     else if (o == "--repeater") inv.repeater = v;

@@ -30,6 +30,7 @@ struct Invocation {
     std::string file;      // FILE of backup, restore and the plan commands
     bool json = false;     // show --json, ports --find --json
     bool dryRun = false;   // set --dry-run
+    bool force = false;    // backup --force: replace an existing FILE
     bool all = false;      // ports --all, plan apply --all
     bool find = false;     // ports --find
     bool quiet = false;    // no progress on standard error

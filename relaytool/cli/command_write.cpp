@@ -27,10 +27,11 @@ int RunRestore(const Invocation &invocation, Console io) {
 
     if (const int code = session.Load(); code != kExitOk) return code;
     if (const int code = session.BackUp(session.Current()); code != kExitOk) return code;
-    if (const int code = session.WriteAndVerify(backup.memory.image); code != kExitOk) return code;
+    if (const int code = session.WriteAndVerify(backup.memory.image); code != kExitOk)
+        return session.Finish(code);
     io.out << "Restored " << invocation.file << " to " << session.Port().Label() << ": "
            << backup.memory.image.size() << " bytes written and verified.\n";
-    return kExitOk;
+    return session.Finish(kExitOk);
 }
 
 int RunSet(const Invocation &invocation, Console io) {
@@ -54,10 +55,11 @@ int RunSet(const Invocation &invocation, Console io) {
         return kExitOk;
     }
 
-    if (const int code = WriteEditedImage(session, edited); code != kExitOk) return code;
+    if (const int code = WriteEditedImage(session, edited); code != kExitOk)
+        return session.Finish(code);
     const std::string changes =
         ImageDifferences(edited.device.image.data(), image.data(), image.size(), "was", "now");
     io.out << report << "\nChanges:\n" << (changes.empty() ? "none\n" : changes);
     session.Note("Written and verified.");
-    return kExitOk;
+    return session.Finish(kExitOk);
 }

@@ -53,7 +53,7 @@ std::string ConfigurationText(const DisplayFields &f) {
            "Repeater RFPI:      " + Pairs(f.repeaterRfpiHex) + "\n";
 }
 
-std::string ConfigurationJson(const DisplayFields &f, const std::string &port) {
+std::string ConfigurationJson(const DisplayFields &f, const std::string &port, unsigned retries) {
     auto boolean = [](bool b) { return b ? "true" : "false"; };
     return "{\"port\": " + JsonString(port) +
            ", \"parent_rfpi\": " + JsonString(Pairs(f.rfpiHex)) +
@@ -64,7 +64,8 @@ std::string ConfigurationJson(const DisplayFields &f, const std::string &port) {
            ", \"repeater_rpn\": " + f.repeaterRpn +
            ", \"monitor_beep\": " + boolean(f.monitorBeep) +
            ", \"ignore_hop_control\": " + boolean(f.ignoreHop) +
-           ", \"repeater_rfpi\": " + JsonString(Pairs(f.repeaterRfpiHex)) + "}\n";
+           ", \"repeater_rfpi\": " + JsonString(Pairs(f.repeaterRfpiHex)) +
+           ", \"retries\": " + std::to_string(retries) + "}\n";
 }
 
 DisplayFields FieldsOf(const uint8_t *image) {

@@ -14,8 +14,9 @@ std::string JsonString(const std::string &text);
 // Seven lines, "Parent RFPI:        02 5A 3C 81 43" and so on.
 std::string ConfigurationText(const DisplayFields &fields);
 
-// One JSON object (and a newline) with the port and every shown field.
-std::string ConfigurationJson(const DisplayFields &fields, const std::string &port);
+// One JSON object (and a newline) with the port, every shown field and the mails the reading
+// retried.
+std::string ConfigurationJson(const DisplayFields &fields, const std::string &port, unsigned retries);
 
 // The display fields of an image, computed on a copy (the display's updates of byte 2 and 67
 // do not reach the given image).

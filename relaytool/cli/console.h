@@ -2,12 +2,14 @@
 // that ask, where the answers come from.
 #pragma once
 
-#include <istream>
 #include <ostream>
+
+class PromptInput;
 
 struct Console {
     std::ostream &out;
     std::ostream &err;
     bool liveProgress;           // err is a terminal: the mail counter counts up in place
-    std::istream *in = nullptr;  // the answers to prompts; none: every prompt reads as "q"
+    PromptInput *in = nullptr;   // the answers to prompts (plan_prompt.h); none: every prompt
+                                 // reads as the end of the input
 };

@@ -10,4 +10,7 @@ enum ExitCode : int {
     kExitVerify = 5,         // the image read back after a write differs from the one written
     kExitFile = 6,           // a backup file is unreadable, damaged, foreign or cannot be written
     kExitRefused = 7,        // an edit or the resulting image is refused by the configuration rules
+    kExitIncomplete = 8,     // plan apply stopped (q, or the end of its input) with units left
+    kExitInterrupted = 130,  // stopped by Ctrl-C, SIGTERM or SIGHUP during a write (as a shell
+                             // reports a program that SIGINT ended)
 };

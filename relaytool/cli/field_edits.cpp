@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cctype>
+#include <utility>
 
+#include "identity_codec.h"
 #include "image_layout.h"
 #include "workflow_state.h"
 
@@ -83,6 +85,19 @@ RuleResult ApplyFieldEdits(uint8_t *image, const FieldEdits &edits, DisplayField
 RuleResult PrepareForWrite(uint8_t *image, const FieldEdits &edits, const DisplayFields &shown) {
     return PrepareImageForSave(image, edits.ignoreHop.value_or(shown.ignoreHop), shown.repeaterRpn,
                                shown.baseRpn);
+}
+
+RuleResult CheckRpnClass(const uint8_t *image, const FieldEdits &edits) {
+    const uint8_t mask = RpnMask(image);
+    const std::pair<const std::optional<std::string> *, const char *> rpns[] = {
+        {&edits.baseRpn, "Base RPN "}, {&edits.repeaterRpn, "Repeater RPN "}};
+    for (const auto &[text, name] : rpns) {
+        uint8_t value = 0;
+        if (!*text || !ParseIdentity(**text, &value, 1, IdentityMode::BoundedDecimal)) continue;
+        if ((value & mask) != value)
+            return {false, name + std::to_string(value) + " " + kRpnBeyondClassAText};
+    }
+    return RuleResult::Ok();
 }
 
 RuleResult CheckFieldEdits(const FieldEdits &edits) {

@@ -23,6 +23,15 @@ RuleResult ApplyFieldEdits(uint8_t *image, const FieldEdits &edits, DisplayField
 // last refresh showed it, and the two RPN texts as the last refresh wrote them.
 RuleResult PrepareForWrite(uint8_t *image, const FieldEdits &edits, const DisplayFields &shown);
 
+// The end of the refusal of an RPN beyond the three RPN bits of ARI class A, shared by `set`
+// ("Repeater RPN 9 does not fit ...") and the plan rules ("rpn 9 of "Hall A" does not fit ...").
+inline constexpr const char *kRpnBeyondClassAText = "does not fit ARI class A (0 to 7)";
+
+// An RPN edit that the parent's ARI class cannot hold (above 7 for class A, whose RPN has three
+// bits): refused, where the window would keep the low bits. image is the edited image, whose
+// parent RFPI gives the class.
+RuleResult CheckRpnClass(const uint8_t *image, const FieldEdits &edits);
+
 // Whether the edits would be accepted at all, checked on a scratch image before any transfer
 // (their acceptance does not depend on the image); the refusal otherwise.
 RuleResult CheckFieldEdits(const FieldEdits &edits);

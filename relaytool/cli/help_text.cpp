@@ -13,10 +13,14 @@ const char kExitCodes[] =
     "  3  transfer failure: the port could not be opened or a mail failed\n"
     "  4  unsupported repeater device (nothing was read from or written to its image)\n"
     "  5  verify mismatch: the image read back differs from the one written\n"
-    "  6  file error: a backup file is unreadable, damaged or foreign, or cannot be written;\n"
-    "     a plan cannot be read or is not TOML\n"
+    "  6  file error: a FILE is unreadable, damaged, foreign or no regular file, exists\n"
+    "     already (backup without --force) or cannot be written; a plan log cannot be\n"
+    "     opened; a plan is not TOML, larger than 64 KiB or nested too deeply\n"
     "  7  refused: an edit or the resulting image breaks the configuration rules, or a plan\n"
-    "     breaks a plan rule\n";
+    "     breaks a plan rule\n"
+    "  8  plan apply stopped (q, or the end of its input) with units not done\n"
+    "  130  stopped by Ctrl-C (or SIGTERM, SIGHUP) during a write: after the write and its\n"
+    "       check (the first Ctrl-C), or at once (a second one)\n";
 
 std::string PortOption() { return std::string("  --port PORT   ") + PortOptionHelp() + "\n"; }
 
@@ -27,7 +31,10 @@ const char kCommonOptions[] =
 std::string BackupFolder() {
     return std::string("Before it writes, relaycfg saves the repeater's current memory to\n  ") +
            AutomaticBackupFolderHelp() +
-           "\nand a failed write names that file and the restore command that puts it back.\n";
+           "\nand a failed write names that file and the restore command that puts it back.\n"
+           "Ctrl-C during a write (two to three seconds) lets the write and its check finish,\n"
+           "then stops (exit 130) naming the backup and the restore command; a second Ctrl-C\n"
+           "stops at once and names them too. Outside a write Ctrl-C stops at once.\n";
 }
 
 std::string Overview() {
@@ -40,7 +47,7 @@ std::string Overview() {
                "  ports   [--all | --find]    list the COM ports that can be opened now;\n"
                "                              --find: which one holds the repeater\n"
                "  show    --port PORT [--json]  print the configuration\n"
-               "  backup  --port PORT FILE    save identification block and image to FILE\n"
+               "  backup  --port PORT FILE [--force]  save identification block and image to FILE\n"
                "  restore --port PORT FILE    write FILE's image back, then verify it\n"
                "  set     --port PORT EDITS   change fields, write, then verify\n"
                "  plan    check|apply|capture FILE  a site's repeaters from one plan\n"
@@ -81,20 +88,25 @@ std::string ShowHelp() {
                "window shows: parent RFPI, PARK (PLI, eleven digits, check character), base RPN,\n"
                "repeater RPN, monitor beep, ignore HOP control and the repeater's own RFPI.\n"
                "\n") +
-           PortOption() + "  --json        one JSON object instead of the text form\n" +
+           PortOption() +
+           "  --json        one JSON object instead of the text form (with \"retries\": the mails\n"
+           "                sent a second time after a damaged byte)\n" +
            kCommonOptions + "\n" + kExitCodes;
 }
 
 std::string BackupHelp() {
     return std::string(
-               "Usage: relaycfg backup --port PORT FILE\n"
+               "Usage: relaycfg backup --port PORT FILE [--force]\n"
                "Reads the identification block (32 bytes) and the configuration image (80 bytes)\n"
-               "and writes them to FILE (replacing it) as text: lines \"info AA: XX ...\" and\n"
+               "and writes them to a new FILE as text: lines \"info AA: XX ...\" and\n"
                "\"image AA: XX ...\" of eight hex bytes at hex address AA, the fields of each line\n"
                "named after a \"#\", and \"crc32: XXXXXXXX\", the CRC-32 (IEEE 802.3, as zlib and\n"
-               "gzip compute it) of the 32 info bytes followed by the 80 image bytes.\n"
+               "gzip compute it) of the 32 info bytes followed by the 80 image bytes. An existing\n"
+               "FILE (perhaps the backup of another unit) is refused before anything is read\n"
+               "(exit 6) and left as it is.\n"
                "\n") +
-           PortOption() + kCommonOptions + "\n" + kExitCodes;
+           PortOption() + "  --force       replace an existing FILE\n" + kCommonOptions + "\n" +
+           kExitCodes;
 }
 
 std::string RestoreHelp() {
@@ -119,8 +131,10 @@ std::string SetHelp() {
                "  --parent-rfpi \"XX XX XX XX XX\"  the parent's RFPI, five hex pairs (blanks,\n"
                "                                  colons or nothing between them)\n"
                "  --park DDDDDDDDDDD   the eleven shown octal PARK digits (the twelfth is kept)\n"
-               "  --base-rpn N         the parent's RPN, decimal (three bits for ARI class A)\n"
+               "  --base-rpn N         the parent's RPN, decimal\n"
                "  --repeater-rpn N     the repeater's own RPN, decimal\n"
+               "                       (an RPN beyond the parent's ARI class, above 7 for class\n"
+               "                       A, is refused: exit 7)\n"
                "  --monitor-beep on|off\n"
                "  --ignore-hop on|off  the \"Ignore HOP control\" switch\n"
                "\n"
@@ -145,7 +159,8 @@ std::string PlanCheckHelp() {
                "Checks the plan and prints the tree, parents first: for each repeater its\n"
                "parent, the parent RFPI it will be given, its PARK (PLI, digits, check), its RPN\n"
                "and the RFPI it will transmit. Every broken rule is reported as FILE:LINE: text\n"
-               "(exit 7); a file that cannot be read or is not TOML gives exit 6.\n"
+               "(exit 7); a file that cannot be read, is not TOML, is larger than 64 KiB or nests\n"
+               "keys or tables more than 8 levels deep gives exit 6.\n"
                "\n") +
            kPlanFile +
            "\n"
@@ -160,10 +175,15 @@ std::string PlanApplyHelp() {
                "nothing is written unless the whole plan holds. With --all the repeaters are\n"
                "taken parents first, each after the prompt (on standard error)\n"
                "  Connect repeater \"NAME\" to PORT and press Enter (s skips, q stops)\n"
-               "A unit that is not a supported repeater is refused and the next one asked for.\n"
-               "Every unit adds one line to LOG (default: the plan's name with .log.csv):\n"
+               "Enter alone programs the unit, s or skip skips it, q or quit stops; anything else\n"
+               "asks again. Keys typed on the terminal before the prompt appears are discarded.\n"
+               "q, or the end of the input, with units not done ends with exit 8 after the\n"
+               "summary. A unit that is not a supported repeater is refused and the next one\n"
+               "asked for. LOG (default: the plan's name with .log.csv) is opened before the first\n"
+               "unit (if it cannot be, nothing is written: exit 6), and every unit adds one line:\n"
                "time,repeater,port,result (written, skipped, failed: TEXT),backup,rfpi (the RFPI\n"
-               "the unit transmits, as read back).\n"
+               "the unit transmits, as read back),retries (mails sent a second time after a\n"
+               "damaged byte).\n"
                "\n") +
            PortOption() +
            "  --repeater NAME  program the connected unit as NAME\n"

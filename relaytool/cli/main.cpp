@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "plan_prompt.h"
 #include "relaycfg.h"
 
 int main(int argc, char **argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const int code = RunRelaycfg(args, {std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1, &std::cin});
+    StandardInput input;
+    const int code = RunRelaycfg(args, {std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1, &input});
     std::cout.flush();
     return std::cout.fail() && code == 0 ? 1 : code;
 }

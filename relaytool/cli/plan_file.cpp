@@ -2,6 +2,7 @@
 
 #include <toml++/toml.h>
 
+#include <cstdio>
 #include <set>
 #include <sstream>
 
@@ -83,13 +84,195 @@ PlanRepeater ReadRepeater(const toml::table &table, std::size_t index,
     return r;
 }
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool IsBareKeyCharacter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || c == '+' || c == ':';
+}
+
+bool IsNonAscii(char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; }
+
+// The plan's text as the TOML reader (toml++ 3.3) is given it, checked on the way:
+//  - ASCII only. That reader cannot tell for most non-ASCII characters whether they are blanks
+//    (it reaches undefined behaviour where it asks, which it does outside strings, after a
+//    backslash and after a line-ending backslash). So each one in a basic string ("...",
+//    """...""") becomes its \u escape, which reads as the same text; after a backslash, where it
+//    is no escape, a '?' that is none either; in a comment a '?'. Outside quotes TOML allows none,
+//    and a literal string ('...') takes no escapes: there the text is refused. Invalid UTF-8 is
+//    refused. Line ends stay, so every line number the reader gives is the file's (a column on a
+//    line with escapes may be further right).
+//  - No nesting deeper than kMaxPlanNesting, which would exhaust the reader's stack: a dotted name
+//    (a table header or a key; bare or quoted parts, blanks allowed around the dots) of more
+//    parts, or more arrays and inline tables open at once. A number or a time has at most two
+//    dotted parts; nothing in strings and comments counts.
+class TomlInput {
+public:
+    explicit TomlInput(std::string_view text) : text_(text) { out_.reserve(text.size()); }
+
+    // false with Refusal() ("LINE:COLUMN: text") when the text is refused.
+    bool Make() {
+        while (at_ < text_.size() && refusal_.empty()) {
+            const char c = text_[at_];
+            const std::size_t start = at_;
+            if (IsNonAscii(c)) {
+                Refuse(at_, "a character outside quotes that TOML does not allow (put the text in quotes)");
+            } else if (c == '\n') {
+                NewLine();
+                EndName();
+                Copy();
+            } else if (c == '#') {
+                Comment();
+            } else if (c == '"' || c == '\'') {
+                String(c);
+                Part(start);
+            } else if (IsBareKeyCharacter(c)) {
+                while (at_ < text_.size() && IsBareKeyCharacter(text_[at_])) Copy();
+                Part(start);
+            } else {
+                if (c == '.' && afterPart_) {
+                    afterPart_ = false;
+                    afterDot_ = true;
+                } else if (c != ' ' && c != '\t' && c != '\r') {
+                    EndName();
+                    if ((c == '[' || c == '{') && ++open_ > kMaxPlanNesting) Refuse(at_, TooDeep());
+                    if ((c == ']' || c == '}') && open_ > 0) --open_;
+                }
+                Copy();
+            }
+        }
+        return refusal_.empty();
+    }
+    const std::string &Ascii() const { return out_; }
+    const std::string &Refusal() const { return refusal_; }
+
+private:
+    static std::string TooDeep() {
+        return "keys or tables nested more than " + std::to_string(kMaxPlanNesting) +
+               " levels deep (a plan needs two)";
+    }
+    void Copy() { out_ += text_[at_++]; }
+    void NewLine() {
+        ++line_;
+        lineStart_ = at_ + 1;
+    }
+    void EndName() { afterPart_ = afterDot_ = false; }
+    // One more part of a dotted name, which began at start.
+    void Part(std::size_t start) {
+        parts_ = afterDot_ ? parts_ + 1 : 1;
+        afterPart_ = true;
+        afterDot_ = false;
+        if (parts_ > kMaxPlanNesting) Refuse(start, TooDeep());
+    }
+    void Refuse(std::size_t offset, const std::string &why) {
+        if (!refusal_.empty()) return;
+        const std::size_t column = offset >= lineStart_ ? offset - lineStart_ + 1 : 1;
+        refusal_ = std::to_string(line_) + ":" + std::to_string(column) + ": " + why;
+    }
+
+    // The UTF-8 sequence at at_, stepped over; false (refused) when it is none.
+    bool CodePoint(uint32_t &value) {
+        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text_[at_ + i]); };
+        const unsigned char lead = byte(0);
+        const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+        bool ok = length != 0 && lead < 0xF5 && at_ + length <= text_.size();
+        value = ok ? lead & (0x7F >> length) : 0;
+        for (std::size_t i = 1; ok && i < length; ++i) {
+            ok = (byte(i) & 0xC0) == 0x80;
+            value = (value << 6) | (byte(i) & 0x3F);
+        }
+        static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        ok = ok && value >= kSmallest[length] && value <= 0x10FFFF && !(value >= 0xD800 && value <= 0xDFFF);
+        if (!ok) {
+            Refuse(at_, "not UTF-8 text");
+            return false;
+        }
+        at_ += length;
+        return true;
+    }
+
+    void Comment() {
+        while (at_ < text_.size() && text_[at_] != '\n' && refusal_.empty()) {
+            uint32_t value = 0;
+            if (!IsNonAscii(text_[at_])) Copy();
+            else if (CodePoint(value)) out_ += '?';
+        }
+    }
+
+    // A basic or literal string, on one line or on several ("""...""", '''...''').
+    void String(char quote) {
+        const bool basic = quote == '"';
+        const std::string_view triple = basic ? std::string_view("\"\"\"") : std::string_view("'''");
+        const bool multiLine = text_.substr(at_, 3) == triple;
+        for (int i = multiLine ? 3 : 1; i > 0; --i) Copy();
+        while (at_ < text_.size() && refusal_.empty()) {
+            const char c = text_[at_];
+            uint32_t value = 0;
+            if (multiLine && text_.substr(at_, 3) == triple) {
+                for (int i = 0; i < 3; ++i) Copy();
+                while (at_ < text_.size() && text_[at_] == quote) Copy();  // quotes just before the end
+                return;
+            }
+            if (!multiLine && (c == quote || c == '\n')) {
+                if (c == quote) Copy();
+                return;  // (a line end: unterminated, which the reader reports)
+            }
+            if (c == '\n') {
+                NewLine();
+                Copy();
+            } else if (IsNonAscii(c) && !basic) {
+                Refuse(at_, "a non-ASCII character in a literal string ('...'): put the text in double quotes");
+            } else if (IsNonAscii(c)) {
+                if (CodePoint(value)) out_ += Escape(value);
+            } else if (c == '\\' && basic) {
+                Copy();
+                if (at_ < text_.size() && IsNonAscii(text_[at_])) {
+                    if (CodePoint(value)) out_ += '?';
+                } else if (at_ < text_.size() && text_[at_] != '\n') {
+                    Copy();  // the escaped character (a line end is the loop's)
+                }
+            } else {
+                Copy();
+            }
+        }
+    }
+
+    static std::string Escape(uint32_t value) {
+        char text[16];
+        std::snprintf(text, sizeof text, value <= 0xFFFF ? "\\u%04X" : "\\U%08X", static_cast<unsigned>(value));
+        return text;
+    }
+
+    std::string_view text_;
+    std::string out_;
+    std::size_t at_ = 0;
+    std::size_t line_ = 1;
+    std::size_t lineStart_ = 0;
+    int open_ = 0;
+    int parts_ = 0;
+    bool afterPart_ = false;
+    bool afterDot_ = false;
+    std::string refusal_;
+};
+
 }  // namespace
 
 PlanReading ParsePlan(std::string_view text) {
     PlanReading reading;
+    if (text.size() > kMaxPlanSize) {
+        reading.error = "1:1: the plan is larger than " + std::to_string(kMaxPlanSize / 1024) +
+                        " KiB, far more than a site's plan needs (at most 256 units can hold)";
+        return reading;
+    }
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    TomlInput input(text);
+    if (!input.Make()) {
+        reading.error = input.Refusal();
+        return reading;
+    }
     toml::table root;
     try {
-        root = toml::parse(text);
+        root = toml::parse(input.Ascii());
     } catch (const toml::parse_error &e) {
         std::ostringstream where;
         where << e.source().begin.line << ':' << e.source().begin.column << ": "

@@ -14,6 +14,7 @@
 //   ignore_hop_control = false      # optional
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -56,6 +57,18 @@ struct PlanReading {
     std::vector<PlanProblem> problems;  // unknown keys, missing keys, values of the wrong type
 };
 
+// A plan larger than this is refused unread: a plan that holds has at most 256 units (the RPNs
+// of the base and the repeaters differ, and an RPN is one byte), and 64 KiB gives each of them
+// more than 250 bytes.
+inline constexpr std::size_t kMaxPlanSize = 64 * 1024;
+// Dotted keys and table headers of more parts, and arrays or inline tables nested deeper, are
+// refused before the TOML reader sees them (a plan needs two levels; thousands would exhaust the
+// reader's stack).
+inline constexpr int kMaxPlanNesting = 8;
+
+// Reads the plan's TOML (a leading UTF-8 byte order mark is skipped). Too large, too deeply
+// nested, not UTF-8, with a non-ASCII character outside quotes or in a literal string ('...'),
+// or no TOML at all: isToml false.
 PlanReading ParsePlan(std::string_view text);
 
 // A TOML basic string ("Hall \"A\"") for a text, for plans that relaycfg writes.

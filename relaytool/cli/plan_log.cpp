@@ -1,9 +1,6 @@
 #include "plan_log.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 
 namespace {
 
@@ -19,28 +16,23 @@ std::string CsvField(const std::string &text) {
 
 }  // namespace
 
-std::string PlanLogLine(const PlanLogEntry &e) {
+std::string PlanLogLineStart(const PlanLogEntry &e) {
     return CsvField(e.time) + "," + CsvField(e.repeater) + "," + CsvField(e.port) + "," +
-           CsvField(e.result) + "," + CsvField(e.backup) + "," + CsvField(e.rfpi);
+           CsvField(e.result) + "," + CsvField(e.backup) + "," + CsvField(e.rfpi) + ",";
 }
 
-bool AppendPlanLog(const std::string &path, const PlanLogEntry &entry, std::string &error) {
-    std::error_code ec;
-    const bool fresh = !std::filesystem::exists(path, ec) || std::filesystem::file_size(path, ec) == 0;
-    // Binary: the same bytes (LF line ends) on every platform.
-    std::ofstream log(path, std::ios::app | std::ios::binary);
-    if (!log) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    if (fresh) log << kPlanLogHeader << '\n';
-    log << PlanLogLine(entry) << '\n';
-    log.flush();
-    if (!log) {
-        error = path + ": the line could not be written";
-        return false;
-    }
-    return true;
+std::string PlanLogLine(const PlanLogEntry &entry) {
+    return PlanLogLineStart(entry) + std::to_string(entry.retries);
+}
+
+// LF line ends on every platform: the same bytes everywhere.
+bool PlanLog::Open(const std::string &path, std::string &error) {
+    if (!file_.Open(path, error)) return false;
+    return !file_.WasEmpty() || file_.Append(std::string(kPlanLogHeader) + "\n", error);
+}
+
+bool PlanLog::Append(const PlanLogEntry &entry, std::string &error) {
+    return file_.Append(PlanLogLine(entry) + "\n", error);
 }
 
 std::string DefaultPlanLogPath(const std::string &planPath) {

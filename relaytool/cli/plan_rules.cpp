@@ -37,34 +37,120 @@ Image UnitImage(const Rfpi &parentRfpi, std::optional<unsigned> rpn, DisplayFiel
     return image;
 }
 
-struct Walk {
-    const SitePlan &plan;
-    CheckedPlan &checked;
-    std::multimap<std::string, std::size_t> children;  // parent name -> repeaters, file order
-    std::vector<bool> placed;
+PlannedUnit UnitOf(const PlanRepeater &r, const Rfpi &parentRfpi, int depth) {
+    PlannedUnit unit;
+    unit.name = r.name;
+    unit.parent = r.parent;
+    unit.depth = depth;
+    unit.parentRfpi = parentRfpi;
+    unit.rpn = static_cast<unsigned>(r.rpn.value_or(0));
+    unit.monitorBeep = r.monitorBeep;
+    unit.ignoreHop = r.ignoreHop;
+    const Image image = UnitImage(parentRfpi, unit.rpn, unit.shown);
+    const std::array<uint8_t, 5> transmits = RepeaterRfpi(image.data());
+    std::copy(transmits.begin(), transmits.end(), unit.transmits.begin());
+    return unit;
+}
 
-    void Place(const std::string &parent, const Rfpi &parentRfpi, int depth) {
-        auto [from, to] = children.equal_range(parent);
-        for (auto it = from; it != to; ++it) {
-            const PlanRepeater &r = plan.repeaters[it->second];
-            if (placed[it->second]) continue;
-            placed[it->second] = true;
-            PlannedUnit unit;
-            unit.name = r.name;
-            unit.parent = r.parent;
-            unit.depth = depth;
-            unit.parentRfpi = parentRfpi;
-            unit.rpn = static_cast<unsigned>(r.rpn.value_or(0));
-            unit.monitorBeep = r.monitorBeep;
-            unit.ignoreHop = r.ignoreHop;
-            const Image image = UnitImage(parentRfpi, unit.rpn, unit.shown);
-            const std::array<uint8_t, 5> transmits = RepeaterRfpi(image.data());
-            std::copy(transmits.begin(), transmits.end(), unit.transmits.begin());
-            checked.units.push_back(unit);
-            Place(r.name, unit.transmits, depth + 1);
+using Children = std::multimap<std::string, std::size_t>;  // parent name -> repeaters, file order
+
+// The tree from the base down, parents first, each parent's children in file order, each
+// followed by its own descendants. A stack of its own instead of recursion: a chain of
+// thousands of generations must not exhaust the program's stack.
+std::vector<bool> PlaceTree(const SitePlan &plan, const Children &children, CheckedPlan &checked) {
+    std::vector<bool> placed(plan.repeaters.size(), false);
+    struct Level {
+        Children::const_iterator next, end;
+        Rfpi parentRfpi;
+        int depth;
+    };
+    std::vector<Level> stack;
+    auto descend = [&](const std::string &parent, const Rfpi &rfpi, int depth) {
+        const auto [from, to] = children.equal_range(parent);
+        stack.push_back({from, to, rfpi, depth});
+    };
+    descend(plan.baseName, checked.baseRfpi, 1);
+    while (!stack.empty()) {
+        Level &level = stack.back();
+        if (level.next == level.end) {
+            stack.pop_back();
+            continue;
+        }
+        const std::size_t index = (level.next++)->second;
+        if (placed[index]) continue;
+        placed[index] = true;
+        checked.units.push_back(UnitOf(plan.repeaters[index], level.parentRfpi, level.depth));
+        const PlannedUnit &unit = checked.units.back();
+        descend(unit.name, unit.transmits, unit.depth + 1);  // (level is not used after this)
+    }
+    return placed;
+}
+
+// The repeaters the walk never reached whose parent is known: each cycle of parents is told once
+// with its whole chain (at the member that comes first in the file), its other members and the
+// repeaters below it in a line each. Every repeater is visited once: linear in the plan's size,
+// output included. One that hangs below a repeater with an unknown parent is not told again.
+void ReportUnreached(const SitePlan &plan, const std::vector<bool> &placed,
+                     std::vector<PlanProblem> &problems) {
+    const std::vector<PlanRepeater> &repeaters = plan.repeaters;
+    const std::size_t n = repeaters.size();
+    std::map<std::string, std::size_t> indexOf;  // the first repeater of each name
+    for (std::size_t i = 0; i < n; ++i)
+        if (!repeaters[i].name.empty()) indexOf.emplace(repeaters[i].name, i);
+    enum class Fate { Unseen, OnPath, OnCycle, BelowCycle, Nowhere };
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::vector<Fate> fate(n, Fate::Unseen);
+    std::vector<std::size_t> cycleOf(n, kNone);  // a cycle member: the first member in the file
+    std::vector<std::size_t> path;
+    for (std::size_t start = 0; start < n; ++start) {
+        if (placed[start] || repeaters[start].name.empty() || fate[start] != Fate::Unseen) continue;
+        path.clear();
+        Fate end = Fate::Nowhere;
+        for (std::size_t at = start;;) {
+            fate[at] = Fate::OnPath;
+            path.push_back(at);
+            const auto parent = indexOf.find(repeaters[at].parent);
+            if (parent == indexOf.end() || placed[parent->second]) break;
+            const std::size_t next = parent->second;
+            if (fate[next] == Fate::OnPath) {
+                const auto first = std::find(path.begin(), path.end(), next);
+                const std::size_t head = *std::min_element(first, path.end());
+                for (auto it = first; it != path.end(); ++it) {
+                    fate[*it] = Fate::OnCycle;
+                    cycleOf[*it] = head;
+                }
+                path.erase(first, path.end());
+                end = Fate::BelowCycle;
+                break;
+            }
+            if (fate[next] != Fate::Unseen) {
+                end = fate[next] == Fate::Nowhere ? Fate::Nowhere : Fate::BelowCycle;
+                break;
+            }
+            at = next;
+        }
+        for (std::size_t at : path) fate[at] = end;
+    }
+
+    for (std::size_t i = 0; i < n; ++i) {
+        const PlanRepeater &r = repeaters[i];
+        if (fate[i] == Fate::BelowCycle) {
+            problems.push_back({r.parentLine, Quoted(r.name) +
+                                                  " does not lead to the base (its parents form a cycle)"});
+        } else if (fate[i] == Fate::OnCycle && cycleOf[i] != i) {
+            problems.push_back({r.parentLine, Quoted(r.name) + " is its own ancestor (the cycle told on line " +
+                                                  std::to_string(repeaters[cycleOf[i]].parentLine) + ")"});
+        } else if (fate[i] == Fate::OnCycle) {
+            std::string chain = Quoted(r.name);
+            std::size_t at = i;
+            do {
+                at = indexOf.at(repeaters[at].parent);
+                chain += " -> " + Quoted(repeaters[at].name);
+            } while (at != i);
+            problems.push_back({r.parentLine, Quoted(r.name) + " is its own ancestor: " + chain});
         }
     }
-};
+}
 
 }  // namespace
 
@@ -135,9 +221,9 @@ CheckedPlan CheckPlan(const PlanReading &reading) {
         if (!r.rpn) continue;
         if (baseKnown && (*r.rpn < 0 || *r.rpn > static_cast<int64_t>(rpnMax))) {
             problems.push_back({r.rpnLine, "rpn " + std::to_string(*r.rpn) + " of " +
-                                               Quoted(r.name) + " does not fit " +
-                                               (checked.classA ? "ARI class A (0 to 7)"
-                                                               : "the base's ARI class (0 to 255)")});
+                                               Quoted(r.name) + " " +
+                                               (checked.classA ? kRpnBeyondClassAText
+                                                               : "does not fit the base's ARI class (0 to 255)")});
             continue;
         }
         auto [it, added] = holder.emplace(*r.rpn, "repeater " + Quoted(r.name));
@@ -152,37 +238,14 @@ CheckedPlan CheckPlan(const PlanReading &reading) {
         }
     }
 
-    // The tree, parents first, from the base down.
-    Walk walk{plan, checked, {}, std::vector<bool>(plan.repeaters.size(), false)};
+    // The tree, parents first, from the base down; what it never reached hangs on a cycle.
+    Children children;
     for (std::size_t i = 0; i < plan.repeaters.size(); ++i)
-        if (!plan.repeaters[i].name.empty())
-            walk.children.emplace(plan.repeaters[i].parent, i);
+        if (!plan.repeaters[i].name.empty()) children.emplace(plan.repeaters[i].parent, i);
     // (With a broken base RFPI the walk still runs, for the cycles; the plan fails anyway.)
-    if (!plan.baseName.empty()) walk.Place(plan.baseName, checked.baseRfpi, 1);
-    {
-        // A repeater the walk never reached hangs on a cycle of parents.
-        for (std::size_t i = 0; i < plan.repeaters.size(); ++i) {
-            const PlanRepeater &r = plan.repeaters[i];
-            if (walk.placed[i] || r.name.empty() || lineOfName.count(r.parent) == 0) continue;
-            std::string chain = Quoted(r.name);
-            std::string at = r.parent;
-            bool onCycle = false;
-            for (std::size_t step = 0; step <= plan.repeaters.size(); ++step) {
-                chain += " -> " + Quoted(at);
-                if (at == r.name) {
-                    onCycle = true;
-                    break;
-                }
-                const auto parent = std::find_if(plan.repeaters.begin(), plan.repeaters.end(),
-                                                 [&](const PlanRepeater &p) { return p.name == at; });
-                if (parent == plan.repeaters.end()) break;
-                at = parent->parent;
-            }
-            problems.push_back({r.parentLine,
-                                onCycle ? Quoted(r.name) + " is its own ancestor: " + chain
-                                        : Quoted(r.name) + " does not lead to the base (its parents form a cycle)"});
-        }
-    }
+    std::vector<bool> placed(plan.repeaters.size(), false);
+    if (!plan.baseName.empty()) placed = PlaceTree(plan, children, checked);
+    ReportUnreached(plan, placed, problems);
 
     std::stable_sort(problems.begin(), problems.end(),
                      [](const PlanProblem &a, const PlanProblem &b) { return a.line < b.line; });

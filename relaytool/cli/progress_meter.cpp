@@ -1,5 +1,7 @@
 #include "progress_meter.h"
 
+#include <string>
+
 #include "memory_transfer.h"
 
 namespace {
@@ -13,29 +15,30 @@ const char *AreaText(TransferArea area) {
     return "Transfer";
 }
 
-}  // namespace
-
-ProgressMeter::ProgressMeter(std::ostream &err, bool live, bool enabled) : err_(err), live_(live) {
-    if (!enabled) return;
-    SetTransferProgressHook([this](const TransferProgress &p) {
-        if (live_) {
-            err_ << '\r' << AreaText(p.area) << ": mail " << p.mailsDone << '/' << p.mailsTotal;
-            lineOpen_ = true;
-            if (p.finished) {
-                err_ << (p.result == 0 ? " done" : " failed") << '\n';
-                lineOpen_ = false;
-            }
-        } else if (p.finished) {
-            err_ << AreaText(p.area) << ": " << p.mailsDone << '/' << p.mailsTotal << " mails"
-                 << (p.result == 0 ? "" : ", failed") << '\n';
-        }
-        err_.flush();
-    });
+std::string Retries(unsigned retries) {
+    if (retries == 0) return "";
+    return ", " + std::to_string(retries) + (retries == 1 ? " retry" : " retries");
 }
 
-ProgressMeter::~ProgressMeter() {
-    SetTransferProgressHook({});
-    EndLine();
+}  // namespace
+
+ProgressMeter::ProgressMeter(std::ostream &err, bool live, bool enabled)
+    : err_(err), live_(live), enabled_(enabled) {}
+
+ProgressMeter::~ProgressMeter() { EndLine(); }
+
+void ProgressMeter::Show(const TransferProgress &p) {
+    if (!enabled_) return;
+    if (live_) {
+        err_ << '\r' << AreaText(p.area) << ": mail " << p.mailsDone << '/' << p.mailsTotal
+             << (!p.finished ? "" : p.result == 0 ? " done" : " failed") << Retries(p.mailsRetried);
+        lineOpen_ = !p.finished;
+        if (p.finished) err_ << '\n';
+    } else if (p.finished) {
+        err_ << AreaText(p.area) << ": " << p.mailsDone << '/' << p.mailsTotal << " mails"
+             << Retries(p.mailsRetried) << (p.result == 0 ? "" : ", failed") << '\n';
+    }
+    err_.flush();
 }
 
 void ProgressMeter::EndLine() {

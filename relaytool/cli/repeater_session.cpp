@@ -1,6 +1,7 @@
 #include "repeater_session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 
 #include "backup_folder.h"
@@ -16,12 +17,41 @@ namespace {
 
 constexpr int32_t kBaudRate = 9600;
 
+// About how long the mails of a Save take, for the time a stop waits: a read mail and its reply
+// (25 bytes at 9600 baud, and the line's latency); a write mail and the EEPROM pause after it.
+using std::chrono::milliseconds;
+constexpr milliseconds kReadMailTime{35};
+constexpr milliseconds kWriteMailTime{225};
+constexpr unsigned kInfoMails = layout::kInfoBlockSize / 8;
+constexpr unsigned kImageMails = layout::kImageSize / 8;
+
+// The Save's transfers in order: identification block, image write, image read back.
+milliseconds SaveTimeLeft(const TransferProgress &p) {
+    const unsigned left = p.finished ? 0 : p.mailsTotal - p.mailsDone;
+    switch (p.area) {
+    case TransferArea::InfoBlockRead:
+        return left * kReadMailTime + kImageMails * (kWriteMailTime + kReadMailTime);
+    case TransferArea::ConfigImageWrite: return left * kWriteMailTime + kImageMails * kReadMailTime;
+    case TransferArea::ConfigImageRead: return left * kReadMailTime;
+    }
+    return milliseconds{0};
+}
+
 }  // namespace
 
 RepeaterSession::RepeaterSession(const std::string &portArgument, Console io, bool quiet)
     : io_(io), quiet_(quiet), port_(portArgument), meter_(io.err, io.liveProgress, !quiet) {
     PortSettings.PortNumber = port_.Number();
     PortSettings.BaudRate = kBaudRate;
+    SetTransferProgressHook([this](const TransferProgress &p) { Watch(p); });
+}
+
+RepeaterSession::~RepeaterSession() { SetTransferProgressHook({}); }
+
+void RepeaterSession::Watch(const TransferProgress &p) {
+    meter_.Show(p);
+    if (p.finished) retries_ += p.mailsRetried;
+    if (shield_) shield_->Update(SaveTimeLeft(p), retries_ + (p.finished ? 0 : p.mailsRetried));
 }
 
 std::ostream &RepeaterSession::Message() {
@@ -41,11 +71,28 @@ void RepeaterSession::TransferFailure(const char *prefix, int8_t code) {
     }
 }
 
-void RepeaterSession::RecoveryHint() {
-    if (backupPath_.empty()) return;
-    Message() << "The repeater's previous image is saved in " << backupPath_ << ".\n"
-              << "Put it back with: relaycfg restore --port " << ShellQuoted(port_.Label())
-              << ' ' << ShellQuoted(backupPath_) << '\n';
+std::string RepeaterSession::RecoveryText() const {
+    if (backupPath_.empty()) return "";
+    return "The repeater's previous image is saved in " + backupPath_ + ".\n" +
+           "Put it back with: relaycfg restore --port " + ShellQuoted(port_.Label()) + " " +
+           ShellQuoted(backupPath_) + "\n";
+}
+
+void RepeaterSession::RecoveryHint() { Message() << RecoveryText(); }
+
+void RepeaterSession::RecordStopIn(AppendFile &log, StopLine line) {
+    stopLog_ = &log;
+    stopLine_ = std::move(line);
+}
+
+int RepeaterSession::Finish(int code) {
+    if (!interrupted_) return code;
+    if (code == kExitOk) {
+        Message() << "Stopped as asked, after the write of " << port_.Label()
+                  << " was finished and verified.\n";
+        RecoveryHint();
+    }
+    return kExitInterrupted;
 }
 
 int RepeaterSession::Load() {
@@ -86,7 +133,20 @@ int RepeaterSession::BackUp(const RepeaterMemory &device) {
 int RepeaterSession::WriteAndVerify(const Image &image) {
     std::copy(image.begin(), image.end(), ConfigImage);
     Image readBack{};
+    StopTexts texts;
+    texts.port = port_.Label();
+    texts.lineOpen = meter_.CountsInPlace();
+    texts.stopped = "Stopped during the write of " + port_.Label() +
+                    ": the repeater may hold part of the new image.\n" + RecoveryText();
+    if (stopLog_ != nullptr && stopLine_) {
+        texts.log = stopLog_;
+        texts.logLine = stopLine_(backupPath_);
+    }
+    shield_.emplace(std::move(texts));
+    shield_->Update(SaveTimeLeft({TransferArea::InfoBlockRead, 0, 0, kInfoMails, false, 0}), retries_);
     const WorkflowResult save = SaveToRepeaterWithReadBack(readBack);
+    interrupted_ = shield_->StopAsked();
+    shield_.reset();
     if (save.outcome == WorkflowOutcome::UnsupportedDevice) {
         Message() << kUnsupportedDeviceText << '\n' << "Nothing was written.\n";
         return kExitUnsupported;

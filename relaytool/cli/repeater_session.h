@@ -5,20 +5,27 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "backup_file.h"
 #include "console.h"
 #include "image_layout.h"
+#include "interruption.h"
 #include "port_target.h"
 #include "progress_meter.h"
 
 using Image = std::array<uint8_t, layout::kImageSize>;
+struct TransferProgress;
 
 class RepeaterSession {
 public:
     // Binds the port (throws UsageError for a malformed --port) and watches the transfers.
     RepeaterSession(const std::string &portArgument, Console io, bool quiet);
+    ~RepeaterSession();
+    RepeaterSession(const RepeaterSession &) = delete;
+    RepeaterSession &operator=(const RepeaterSession &) = delete;
 
     const PortTarget &Port() const { return port_; }
 
@@ -32,9 +39,23 @@ public:
     int BackUp(const RepeaterMemory &device);
     const std::string &BackupPath() const { return backupPath_; }
 
+    // The line a stop at once during the write leaves in log (given the backup's path; the
+    // retry count is added at the end then).
+    using StopLine = std::function<std::string(const std::string &backupPath)>;
+    void RecordStopIn(AppendFile &log, StopLine line);
+
     // The window's Save sequence (identification block, device check, write) for image, then
-    // the image read back and compared byte for byte.
+    // the image read back and compared byte for byte. Ctrl-C meanwhile lets it finish
+    // (interruption.h); Interrupted() tells afterwards.
     int WriteAndVerify(const Image &image);
+    bool Interrupted() const { return interrupted_; }
+    // The end of a command that wrote: after a stop that let the write finish, says so and
+    // names the backup and the restore command (a failure has named them already), and gives
+    // kExitInterrupted; otherwise code.
+    int Finish(int code);
+
+    // Mails sent a second time after a damaged byte, in every transfer so far.
+    unsigned Retries() const { return retries_; }
 
     // A message on standard error, after any counting line.
     std::ostream &Message();
@@ -42,7 +63,9 @@ public:
     void Note(const std::string &text);
 
 private:
+    void Watch(const TransferProgress &progress);
     void TransferFailure(const char *prefix, int8_t code);
+    std::string RecoveryText() const;
     void RecoveryHint();
 
     Console io_;
@@ -50,4 +73,9 @@ private:
     PortTarget port_;
     ProgressMeter meter_;
     std::string backupPath_;
+    unsigned retries_ = 0;
+    AppendFile *stopLog_ = nullptr;
+    StopLine stopLine_;
+    std::optional<WriteShield> shield_;
+    bool interrupted_ = false;
 };

@@ -12,6 +12,7 @@ int EditLoadedImage(RepeaterSession &session, const FieldEdits &edits, EditedIma
 
     DisplayFields shown;
     RuleResult result = ApplyFieldEdits(ConfigImage, edits, shown);
+    if (result.ok) result = CheckRpnClass(ConfigImage, edits);
     if (result.ok) result = PrepareForWrite(ConfigImage, edits, shown);
     if (!result.ok) {
         session.Message() << result.message << "\nNothing was written.\n";

@@ -64,7 +64,8 @@ TEST(CliBackupFile, ToleratesWhatEditorsDoToText) {
     std::string text = FormatBackup(memory, "COM2", "then");
     std::string crlf;
     for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    // Windows line ends, lower-case hex, extra blanks and comments, lines in another order.
+    // Windows line ends, lower-case hex, extra blanks and comments, lines in another order, a
+    // byte order mark.
     std::string lower = crlf;
     for (char &c : lower)
         if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
@@ -73,7 +74,9 @@ TEST(CliBackupFile, ToleratesWhatEditorsDoToText) {
     std::string moved = lower;
     moved.erase(info, infoEnd - info);
     moved += "   " + lower.substr(info, infoEnd - info - 2) + "   # moved\r\n\r\n";
-    for (const std::string &variant : {crlf, lower, moved}) {
+    // A byte order mark, as an editor that marks UTF-8 text may save it.
+    const std::string marked = "\xEF\xBB\xBF" + crlf;
+    for (const std::string &variant : {crlf, lower, moved, marked}) {
         const BackupReading reading = ParseBackup(variant);
         ASSERT_TRUE(reading.ok) << reading.error;
         EXPECT_EQ(reading.memory.image, memory.image);

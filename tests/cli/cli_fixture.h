@@ -22,6 +22,15 @@
 
 using Bytes = std::vector<uint8_t>;
 
+// The lines of a text, without their line ends (a last line without one is left out).
+inline std::vector<std::string> Lines(const std::string &text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
 struct CliRun {
     int code = -1;
     std::string out;

@@ -10,6 +10,7 @@
 #include "exit_codes.h"
 #include "plan_file.h"
 #include "plan_log.h"
+#include "plan_prompt.h"
 #include "text_files.h"
 
 namespace {
@@ -19,40 +20,80 @@ std::string ReadFile(const std::string &path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
-}
-
-// Standard input of a run: before each line is read, the next step connects a unit; then its
-// answer is the line.
-class PromptAnswers : public std::streambuf {
+// The answers of a run: before each line is read, the next step connects a unit; then its
+// answer is the line. Lines typed ahead come first, unless the prompt throws them away.
+class PromptAnswers : public PromptInput {
 public:
     struct Step {
         std::function<void()> connect;
         std::string answer;
     };
-    explicit PromptAnswers(std::vector<Step> steps) : steps_(std::move(steps)) {}
+    explicit PromptAnswers(std::vector<Step> steps, std::vector<std::string> typedAhead = {})
+        : steps_(std::move(steps)), typedAhead_(std::move(typedAhead)) {}
 
-protected:
-    int underflow() override {
-        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
-        if (next_ == steps_.size()) return traits_type::eof();
+    void DiscardTypedAhead() override { typedAhead_.clear(); }
+    bool ReadLine(std::string &line) override {
+        if (!typedAhead_.empty()) {
+            line = typedAhead_.front();
+            typedAhead_.erase(typedAhead_.begin());
+            return true;
+        }
+        if (next_ == steps_.size()) return false;
         Step &step = steps_[next_++];
         if (step.connect) step.connect();
-        line_ = step.answer + "\n";
-        setg(line_.data(), line_.data(), line_.data() + line_.size());
-        return traits_type::to_int_type(*gptr());
+        line = step.answer;
+        return true;
     }
 
 private:
     std::vector<Step> steps_;
+    std::vector<std::string> typedAhead_;
     std::size_t next_ = 0;
-    std::string line_;
 };
+
+std::size_t Count(const std::string &text, const std::string &part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(PlanPrompt, EnterGoesSSkipsQStopsAnythingElseAsksAgain) {
+    struct Case {
+        const char *name;
+        std::vector<std::string> lines;
+        PromptReply reply;
+        std::size_t prompts;
+        std::vector<std::string> typedAhead = {};
+    };
+    const Case cases[] = {
+        {"Enter alone", {""}, PromptReply::Go, 1},
+        {"blanks and a CR", {" \t\r"}, PromptReply::Go, 1},
+        {"s", {"s"}, PromptReply::Skip, 1},
+        {"skip in capitals, blanks around", {"  SKIP "}, PromptReply::Skip, 1},
+        {"q", {"Q"}, PromptReply::Stop, 1},
+        {"quit", {"quit"}, PromptReply::Stop, 1},
+        {"n asks again", {"n", ""}, PromptReply::Go, 2},
+        {"words that are no answer", {"yes", "sk", "s q", "skipp", "s"}, PromptReply::Skip, 5},
+        {"the end of the input", {}, PromptReply::Stop, 1},
+        {"the end after an unclear answer", {"go"}, PromptReply::Stop, 2},
+        // Enter pressed twice while the previous unit was being programmed.
+        {"keys typed ahead are thrown away", {"s"}, PromptReply::Skip, 1, {"", ""}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<PromptAnswers::Step> steps;
+        for (const std::string &line : c.lines) steps.push_back({nullptr, line});
+        PromptAnswers answers(steps, c.typedAhead);
+        std::ostringstream out, err;
+        EXPECT_EQ(AskToConnect("Hall A", "COM1", {out, err, false, &answers}), c.reply);
+        EXPECT_EQ(Count(err.str(), "Connect repeater \"Hall A\" to COM1 and press Enter (s skips, q stops) "),
+                  c.prompts)
+            << err.str();
+        EXPECT_EQ(Count(err.str(), "Press Enter alone to program it, s to skip it or q to stop.\n"),
+                  c.prompts - 1);
+        EXPECT_EQ(out.str(), "");
+    }
+}
 
 const char kPlan[] =
     "# Warehouse 3, as planned\n"
@@ -98,10 +139,9 @@ protected:
 
     CliRun RunWithAnswers(std::vector<std::string> args, std::vector<PromptAnswers::Step> steps) {
         PromptAnswers answers(std::move(steps));
-        std::istream in(&answers);
         std::ostringstream out, err;
         CliRun run;
-        run.code = RunRelaycfg(args, {out, err, false, &in});
+        run.code = RunRelaycfg(args, {out, err, false, &answers});
         run.out = out.str();
         run.err = err.str();
         Connect(-1);
@@ -161,7 +201,7 @@ TEST_F(CliPlan, AllProgramsTheChainParentsFirstThroughOnePort) {
     const char *rfpis[] = {"02 5A 3C 81 45", "02 5A 3C 81 46", "02 5A 3C 81 47"};
     for (std::size_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(names[i]);
-        const std::string tail = std::string(",") + names[i] + ",COM1,written," + backups[i] + "," + rfpis[i];
+        const std::string tail = std::string(",") + names[i] + ",COM1,written," + backups[i] + "," + rfpis[i] + ",0";
         ASSERT_GT(log[i + 1].size(), tail.size());
         EXPECT_EQ(log[i + 1].substr(log[i + 1].size() - tail.size()), tail);
         EXPECT_EQ(log[i + 1].find(','), 24u) << "an ISO 8601 time with its offset first";
@@ -202,10 +242,34 @@ TEST_F(CliPlan, SkipsRefusesAndFailsUnitByUnitAndStopsOnQ) {
     ASSERT_EQ(log.size(), 4u) << "the header and one line per unit asked for";
     ASSERT_EQ(backups.size(), 1u) << "taken before Hall C's write";
     auto after = [](const std::string &line) { return line.substr(line.find(',') + 1); };
-    EXPECT_EQ(after(log[1]), "Hall A,COM1,skipped,,");
-    EXPECT_EQ(after(log[2]), "Hall B,COM1,failed: Unsupported repeater device,,");
+    EXPECT_EQ(after(log[1]), "Hall A,COM1,skipped,,,0");
+    EXPECT_EQ(after(log[2]), "Hall B,COM1,failed: Unsupported repeater device,,,0");
     EXPECT_EQ(after(log[3]), "Hall C,COM1,failed: An error occured while writing to target: "
-                             "No local echo.," + backups[0] + ",");
+                             "No local echo.," + backups[0] + ",,1")
+        << "the fifth write mail was sent twice";
+}
+
+TEST_F(CliPlan, QOrTheEndOfTheInputWithUnitsLeftEndsWithExit8) {
+    units_ = {MakeUnit(0x10), MakeUnit(0x20)};
+    const CliRun q = RunWithAnswers({"plan", "apply", plan_, "--port", "COM1", "--all"},
+                                    {{[&] { Connect(0); }, ""}, {[&] { Connect(1); }, "q"}});
+    EXPECT_EQ(q.code, kExitIncomplete);
+    EXPECT_EQ(q.out, "\"Hall A\" written: transmits 02 5A 3C 81 45\n");
+    const std::string summary = "Written 1, skipped 0, failed 0 of 3 repeaters, 2 not done (stopped); log: ";
+    const std::string last = summary + files_.File("site.log.csv") + "\n";
+    ASSERT_GE(q.err.size(), last.size());
+    EXPECT_EQ(q.err.substr(q.err.size() - last.size()), last) << "the summary comes last";
+    EXPECT_EQ(Lines(ReadFile(files_.File("site.log.csv"))).size(), 2u);
+
+    // Nothing to read at all (< /dev/null): the log is opened, nothing is programmed.
+    sim_.SetFault({});
+    const std::string log = files_.File("none.csv");
+    const CliRun none =
+        RunWithAnswers({"plan", "apply", plan_, "--port", "COM1", "--all", "--quiet", "--log", log}, {});
+    EXPECT_EQ(none.code, kExitIncomplete);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(sim_.MailCount(), 0u);
+    EXPECT_EQ(ReadFile(log), std::string(kPlanLogHeader) + "\n");
 }
 
 TEST_F(CliPlan, OneUnitByNameAndNothingWrittenFromABrokenPlan) {

@@ -72,17 +72,29 @@ TEST_F(CliRead, ShowPrintsWhatTheWindowShows) {
                             f.repeaterRpn + ", \"monitor_beep\": " +
                             (f.monitorBeep ? "true" : "false") + ", \"ignore_hop_control\": " +
                             (f.ignoreHop ? "true" : "false") + ", \"repeater_rfpi\": \"" +
-                            f.repeaterRfpiHex.substr(0, 14) + "\"}\n");
+                            f.repeaterRfpiHex.substr(0, 14) + "\", \"retries\": 0}\n");
     EXPECT_EQ(DeviceImage(), image) << "show writes nothing";
     EXPECT_EQ(WriteMailsSent(), 0u);
 }
 
-TEST_F(CliRead, ShowCountsMailsInPlaceOnATerminal) {
+TEST_F(CliRead, ShowCountsMailsAndRetriesInPlaceOnATerminal) {
+    // The image's third mail (the seventh of the Load) comes back damaged once; its retry passes.
+    sim_.SetFault({repeatersim::Fault::BadChecksum, 7, 0});
     const CliRun run = Run({"show", "--port", "COM1"}, true);
     ASSERT_EQ(run.code, kExitOk);
     EXPECT_NE(run.err.find("\rReading identification block: mail 0/4\r"), std::string::npos);
-    EXPECT_NE(run.err.find("\rReading configuration image: mail 7/10\r"), std::string::npos);
-    EXPECT_NE(run.err.find("Reading configuration image: mail 10/10 done\n"), std::string::npos);
+    EXPECT_NE(run.err.find("\rReading configuration image: mail 2/10\r"), std::string::npos);
+    EXPECT_NE(run.err.find("\rReading configuration image: mail 3/10, 1 retry\r"), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("Reading configuration image: mail 10/10 done, 1 retry\n"), std::string::npos);
+
+    // Elsewhere the line that ends the transfer tells it, and so does the JSON.
+    sim_.SetFault({repeatersim::Fault::BadChecksum, 7, 0});
+    const CliRun json = Run({"show", "--port", "COM1", "--json"});
+    ASSERT_EQ(json.code, kExitOk);
+    EXPECT_EQ(json.err, "Reading identification block: 4/4 mails\n"
+                        "Reading configuration image: 10/10 mails, 1 retry\n");
+    EXPECT_NE(json.out.find(", \"retries\": 1}\n"), std::string::npos) << json.out;
 }
 
 TEST_F(CliRead, ShowRefusesAnUnsupportedDeviceAfterFourMails) {

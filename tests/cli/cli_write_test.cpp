@@ -251,8 +251,8 @@ TEST_F(CliWrite, SetWritesWhatTheWindowsRulesMake) {
         std::optional<bool> ignoreHop;
     };
     const Case cases[] = {
-        {"rpns", {"--base-rpn", "9", "--repeater-rpn", "6"},
-         {[](uint8_t *i) { return ApplyBaseRpnText(i, "9"); },
+        {"rpns", {"--base-rpn", "1", "--repeater-rpn", "6"},
+         {[](uint8_t *i) { return ApplyBaseRpnText(i, "1"); },
           [](uint8_t *i) { return ApplyRepeaterRpnText(i, "6"); }},
          std::nullopt},
         {"rfpi to class B then rpns",
@@ -286,13 +286,13 @@ TEST_F(CliWrite, SetWritesWhatTheWindowsRulesMake) {
     }
 }
 
-TEST_F(CliWrite, SetOnAClassAParentKeepsThreeRpnBits) {
+TEST_F(CliWrite, SetOnAClassAParentWritesTheRpnsAndSwitches) {
     GiveDeviceImage(0x00);  // parent 02 5A 3C 81 43: ARI class A
-    const CliRun run = Run({"set", "--port", "COM1", "--quiet", "--base-rpn", "9",
+    const CliRun run = Run({"set", "--port", "COM1", "--quiet", "--base-rpn", "1",
                             "--repeater-rpn", "6", "--ignore-hop", "on"});
     ASSERT_EQ(run.code, kExitOk) << run.err;
     const Bytes image = DeviceImage();
-    EXPECT_EQ(image[72], 0x41) << "9 keeps its low three bits: 1";
+    EXPECT_EQ(image[72], 0x41) << "the parent RFPI's high bits stay";
     EXPECT_EQ(image[2], 6);
     EXPECT_EQ(image[5], 0x82);
     EXPECT_EQ(image[22], 0);
@@ -339,6 +339,9 @@ TEST_F(CliWrite, RefusedEditsWriteNothing) {
         {{"--park", "01132171009"}, "Park does not have right format", 0},
         {{"--park", "011321710050"}, "Park does not have right format", 0},
         {{"--repeater-rpn", "3"}, "Repeater RPN cannot be equal to base RPN!", 14},
+        // The window would keep the low three bits (RPN 1); the plan rules refuse it, so does set.
+        {{"--repeater-rpn", "9"}, "Repeater RPN 9 does not fit ARI class A (0 to 7)", 14},
+        {{"--base-rpn", "8", "--repeater-rpn", "2"}, "Base RPN 8 does not fit ARI class A (0 to 7)", 14},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.message);

@@ -110,6 +110,97 @@ TEST(PlanRules, TextThatIsNotTomlSaysWhere) {
     EXPECT_EQ(reading.error.rfind("2:", 0), 0u) << reading.error;
 }
 
+TEST(PlanRules, TooLargeOrTooDeeplyNestedTextIsRefusedBeforeTheTomlReader) {
+    const std::string b = kBase;
+    const std::string unit = "[[repeater]]\nname = \"A\"\nparent = \"Base\"\nrpn = 5\n";
+    const std::string full = b + unit + "#" + std::string(kMaxPlanSize - b.size() - unit.size() - 2, 'x') + "\n";
+    struct Case {
+        const char *name;
+        std::string text;
+        const char *error;  // nullptr: read as TOML
+    };
+    const Case cases[] = {
+        {"64 KiB exactly", full, nullptr},
+        {"one byte more", full + " ", "1:1: the plan is larger than 64 KiB"},
+        {"a table header of eight parts", b + "[a.b.c.d.e.f.g.h]\n", nullptr},
+        {"a table header of nine parts", b + "[a.b.c.d.e.f.g.h.i]\n", "4:18: keys or tables nested more than 8"},
+        {"a dotted key of nine parts, quoted and spaced", b + "x.\"b\" . 'c'.d.e.f.g.h.i = 1\n", "4:23: "},
+        {"arrays nine deep", b + "x = [[[[[[[[[1]]]]]]]]]\n", "4:13: "},
+        {"inline tables and arrays nine deep", b + "x = [{a = [{b = [{c = [{d = [1]}]}]}]}]\n", "4:29: "},
+        {"dots and brackets in strings and comments",
+         b + "[[repeater]] # [[[[[[[[[[ a.b.c.d.e.f.g.h.i\nname = \"a.b.c.d.e.f.g.h.i.j\"\n"
+             "parent = '''Base'''\nrpn = 5 # ]]]]\nmonitor_beep = true\n"
+             "[site]\nname = \"\"\"[[[[[[[[[[\n.a.b.c.d.e.f.g.h.i.j \\\" \"\"\"\n",
+         nullptr},
+        {"numbers and times have two parts", b + "t = 07:32:00.999999\nf = +1.5e-3\n", nullptr},
+        // toml++ 3.3 cannot tell most non-ASCII characters from blanks: it is given escapes.
+        {"accents in quotes and comments", "[site]\nname = \"Entrep\xC3\xB4t\" # \xC3\xA9t\xC3\xA9\n" + b, nullptr},
+        {"an accent first after a line-ending backslash", "[site]\nname = \"\"\"\\  \n\n  \xC3\xA9t\xC3\xA9\"\"\"\n", nullptr},
+        {"an accent after a backslash: no escape", "[site]\nname = \"\"\"a\\\xC3\xA9\"\"\"\n", "2:"},
+        {"an accent outside quotes", b + "caf\xC3\xA9 = 1\n", "4:4: a character outside quotes"},
+        {"an accent in a literal string", b + "[site]\nname = 'caf\xC3\xA9'\n", "5:12: a non-ASCII character in a literal"},
+        {"not UTF-8", b + "[site]\nname = \"caf\xE9\"\n", "5:12: not UTF-8 text"},
+        {"a line-ending backslash, then quotes", "[site]\nname = \"\"\"a\\\n\"\"\"\n", nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const PlanReading reading = ParsePlan(c.text);
+        if (c.error == nullptr) {
+            EXPECT_TRUE(reading.isToml) << reading.error;
+        } else {
+            EXPECT_FALSE(reading.isToml);
+            EXPECT_EQ(reading.error.rfind(c.error, 0), 0u) << reading.error;
+        }
+    }
+    // Marked as UTF-8 by an editor: the same plan; its names read as written, escapes or not.
+    const CheckedPlan marked = Check("\xEF\xBB\xBF[site]\nname = \"\"\"Entrep\xC3\xB4t \\\n  \xC3\xA9t\xC3\xA9 \xF0\x9F\x93\xA1\"\"\"\n" +
+                                     b + unit);
+    ASSERT_TRUE(marked.Holds()) << Problems(marked);
+    EXPECT_EQ(marked.siteName, "Entrep\xC3\xB4t \xC3\xA9t\xC3\xA9 \xF0\x9F\x93\xA1");
+    EXPECT_EQ(marked.units.size(), 1u);
+}
+
+// A chain of 30,000 generations and a cycle of 10,000 repeaters: walked without recursion, and
+// reported in as many lines as it has repeaters, of a length that does not grow with the cycle.
+TEST(PlanRules, LongChainsAndCyclesTakeOneWalk) {
+    PlanReading reading;
+    reading.isToml = true;
+    reading.plan.hasBase = true;
+    reading.plan.baseName = "Base";
+    reading.plan.baseRfpi = "12 34 56 78 9A";
+    auto repeater = [](std::string name, std::string parent) {
+        PlanRepeater r;
+        r.name = std::move(name);
+        r.parent = std::move(parent);
+        r.rpn = 1;
+        return r;
+    };
+    constexpr std::size_t kChain = 30000, kCycle = 10000;
+    for (std::size_t i = 0; i < kChain; ++i)
+        reading.plan.repeaters.push_back(repeater("r" + std::to_string(i), i == 0 ? "Base" : "r" + std::to_string(i - 1)));
+    for (std::size_t i = 0; i < kCycle; ++i)
+        reading.plan.repeaters.push_back(repeater("c" + std::to_string(i), "c" + std::to_string((i + 1) % kCycle)));
+    reading.plan.repeaters.push_back(repeater("below", "c7"));
+
+    const CheckedPlan plan = CheckPlan(reading);
+    ASSERT_EQ(plan.units.size(), kChain);
+    EXPECT_EQ(plan.units.back().name, "r" + std::to_string(kChain - 1));
+    EXPECT_EQ(plan.units.back().depth, static_cast<int>(kChain));
+    std::size_t ancestors = 0, below = 0, wholeChains = 0, cycleText = 0;
+    for (const PlanProblem &p : plan.problems) {
+        if (p.text.find("is its own ancestor") != std::string::npos) {
+            ++ancestors;
+            cycleText += p.text.size();
+            if (p.text.find(": \"c0\" -> \"c1\" -> ") != std::string::npos) ++wholeChains;
+        }
+        if (p.text == "\"below\" does not lead to the base (its parents form a cycle)") ++below;
+    }
+    EXPECT_EQ(ancestors, kCycle);
+    EXPECT_EQ(wholeChains, 1u) << "the chain is told once, at the first member";
+    EXPECT_EQ(below, 1u);
+    EXPECT_LT(cycleText, 80 * kCycle) << "linear in the size of the cycle";
+}
+
 TEST(PlanRules, EachRepeaterRelaysWhatItsParentTransmits) {
     struct Expected {
         const char *name;

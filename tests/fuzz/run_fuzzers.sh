@@ -14,7 +14,7 @@ build=${1:?build directory}
 seconds=${2:?seconds per target}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(mail_receiver identity_codec settings_file)
+[ ${#targets[@]} -eq 0 ] && targets=(mail_receiver identity_codec settings_file backup_file plan_file)
 here=$(cd "$(dirname "$0")" && pwd)
 
 failed=0

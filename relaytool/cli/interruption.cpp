@@ -1,0 +1,87 @@
+#include "interruption.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "exit_codes.h"
+#include "text_files.h"
+
+namespace {
+
+// What the handlers read. The texts are static storage, filled while no shield stands (and so
+// while no handler looks at them), and never freed.
+std::atomic<bool> g_shielded{false};
+std::atomic<unsigned> g_stops{0};
+std::atomic<unsigned> g_millisecondsLeft{0};
+std::atomic<unsigned> g_retries{0};
+
+StopTexts &Texts() {
+    static StopTexts texts;
+    return texts;
+}
+
+void Say(const char *text) { WriteToStandardError(text, std::strlen(text)); }
+void Say(const std::string &text) { WriteToStandardError(text.data(), text.size()); }
+
+// value in decimal into digits (at least 11 bytes); its length.
+std::size_t Decimal(unsigned value, char *digits) {
+    char reversed[10];
+    std::size_t n = 0;
+    do {
+        reversed[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (std::size_t i = 0; i < n; ++i) digits[i] = reversed[n - 1 - i];
+    return n;
+}
+
+}  // namespace
+
+WriteShield::WriteShield(StopTexts texts) {
+    Texts() = std::move(texts);
+    g_stops = 0;
+    g_millisecondsLeft = 0;
+    g_retries = 0;
+    g_shielded = true;
+    InstallStopHandlers();
+}
+
+WriteShield::~WriteShield() {
+    g_shielded = false;
+    RemoveStopHandlers(StopAsked());
+}
+
+void WriteShield::Update(std::chrono::milliseconds left, unsigned retries) {
+    g_millisecondsLeft = left.count() < 0 ? 0u : static_cast<unsigned>(left.count());
+    g_retries = retries;
+}
+
+bool WriteShield::StopAsked() const { return g_stops.load() > 0; }
+
+void StopArrived() {
+    if (!g_shielded.load()) return;
+    const int savedErrno = errno;
+    const StopTexts &texts = Texts();
+    char digits[12];
+    if (g_stops.fetch_add(1) == 0) {
+        const unsigned seconds = (g_millisecondsLeft.load() + 500) / 1000;
+        if (texts.lineOpen) Say("\n");
+        Say("Stopping: finishing the write of ");
+        Say(texts.port);
+        Say(", about ");
+        WriteToStandardError(digits, Decimal(seconds == 0 ? 1 : seconds, digits));
+        Say(" s (a second Ctrl-C stops at once, leaving the unit half-written)\n");
+        errno = savedErrno;
+        return;
+    }
+    if (texts.lineOpen) Say("\n");
+    Say(texts.stopped);
+    if (texts.log != nullptr) {
+        texts.log->AppendRaw(texts.logLine.data(), texts.logLine.size());
+        std::size_t n = Decimal(g_retries.load(), digits);
+        digits[n++] = '\n';
+        texts.log->AppendRaw(digits, n);
+    }
+    EndProcessNow(kExitInterrupted);
+}
