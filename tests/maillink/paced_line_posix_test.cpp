@@ -1,7 +1,9 @@
 // Mails over a line that runs at real 9600-baud byte times, with and without a USB adapter's
 // 16 ms latency before the echoed and answered bytes reach the host: the echo wait must not give
 // up while the echo is still on its way, neither with the program's echo allowance nor with the
-// smaller one SmInit sets.
+// smaller one SmInit sets; and the waits must not wake for every byte as the bytes trickle in.
+#include <sys/resource.h>
+
 #include "link_fixture.h"
 #include "repeater_sim.h"
 
@@ -12,6 +14,13 @@ namespace {
 constexpr double kByteMs = 10.0 * 1000.0 / 9600.0;
 constexpr unsigned kReadFrameBytes = 12;
 constexpr unsigned kReplyBytes = 13;
+
+// The times the calling thread has slept and woken again.
+long WakeUps() {
+    rusage usage{};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_nvcsw;
+}
 
 }  // namespace
 
@@ -50,4 +59,34 @@ TEST(PacedLine, ReadMailsSucceedAtRealByteTimesWithAndWithoutAdapterLatency) {
         }
         CloseSerialPort();
     }
+}
+
+// A read mail's 25 bytes come back one byte time apart; a wait that knows how many bytes it is
+// for sleeps while they cross the line, and wakes a few times a mail, not once a byte.
+TEST(PacedLine, WaitsDoNotWakeForEveryByteThatTricklesIn) {
+    repeatersim::Options options;
+    options.pace = true;
+    repeatersim::Simulator sim(options);
+    sim.Start();
+    TempPortDir ports;
+    sim.Publish(ports.Path(), 2);
+    ASSERT_EQ(OpenSerialPort(2, 9600), 1);
+    SmInit();
+    SmConfig.AckMode = 0;
+    SmConfig.RxMailExpected = 1;
+    SmConfig.FixedRxLength = 1;
+    SmConfig.EchoTimeoutPerByte = 2000;
+    SmConfig.RxTimeout = 2000;
+
+    constexpr int kMails = 8;
+    const long before = WakeUps();
+    for (int mail = 0; mail < kMails; ++mail) {
+        PutMail(2, {0x3C, 0x08, 0x00, 0x08, static_cast<uint8_t>(8 * mail), 0x00});
+        ASSERT_EQ(SmSendMail(), 0);
+    }
+    const long perMail = (WakeUps() - before) / kMails;
+    CloseSerialPort();
+    // Two or three a burst (the first byte, the sleep, now and then a late last byte); a wait
+    // that wakes for every byte needs 25.
+    EXPECT_LT(perMail, static_cast<long>(kReadFrameBytes + kReplyBytes) / 2) << perMail << " wake-ups a mail";
 }
