@@ -80,8 +80,16 @@ double CpuMs(int who) {
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
+// The times the transferring thread went to sleep and was woken again.
+long WakeUps() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_nvcsw;
+}
+
 struct Totals {
     double wallMs = 0, threadCpuMs = 0, processCpuMs = 0, worstRatio = 0;
+    long wakeUps = 0;
     int runs = 0, failures = 0;
 };
 
@@ -122,19 +130,22 @@ Totals RunScenario(unsigned latencyMs, const Operation &op, int runs) {
     Totals totals;
     for (int run = 1; run <= runs; ++run) {
         const double thread0 = CpuMs(RUSAGE_THREAD), process0 = CpuMs(RUSAGE_SELF);
+        const long wakeUps0 = WakeUps();
         const auto start = Clock::now();
         const bool ok = op.run(deviceConfig, sim);
         const double wallMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         const double threadMs = CpuMs(RUSAGE_THREAD) - thread0;
         const double processMs = CpuMs(RUSAGE_SELF) - process0;
+        const long wakeUps = WakeUps() - wakeUps0;
 
         std::printf("%-5s %4u ms  run %d  wall %8.1f ms  ratio %5.3f (%5.3f with latency)  "
-                    "cpu %5.2f %% (process %5.2f %%)  %s\n",
+                    "cpu %5.2f %% (process %5.2f %%)  wake-ups %4ld  %s\n",
                     op.name, latencyMs, run, wallMs, wallMs / limitMs, wallMs / latencyLimitMs,
-                    100.0 * threadMs / wallMs, 100.0 * processMs / wallMs, ok ? "ok" : "FAILED");
+                    100.0 * threadMs / wallMs, 100.0 * processMs / wallMs, wakeUps, ok ? "ok" : "FAILED");
         totals.wallMs += wallMs;
         totals.threadCpuMs += threadMs;
         totals.processCpuMs += processMs;
+        totals.wakeUps += wakeUps;
         totals.worstRatio = std::max(totals.worstRatio, wallMs / limitMs);
         ++totals.runs;
         if (!ok) ++totals.failures;
@@ -196,7 +207,8 @@ int main(int argc, char **argv) {
     }
     std::printf("+latency: wall time against the wire limit plus the latency once per mail.\n"
                 "cpu: the transferring thread's CPU time as a share of wall time; process: the "
-                "whole process, the simulator's thread included.\n\n");
+                "whole process, the simulator's thread included; wake-ups: the times the "
+                "transferring thread slept and woke.\n\n");
 
     struct Summary {
         const char *name;
@@ -216,18 +228,18 @@ int main(int argc, char **argv) {
                 silent.result == 6 ? "ok" : "FAILED");
 
     int failures = silent.result == 6 ? 0 : 1;
-    std::printf("\n%-5s %-8s %10s %10s %7s %7s %10s %8s %10s %s\n", "op", "latency",
-                "mean wall", "limit", "ratio", "worst", "+latency", "cpu", "process", "failed");
+    std::printf("\n%-5s %-8s %10s %10s %7s %7s %10s %8s %10s %8s %s\n", "op", "latency",
+                "mean wall", "limit", "ratio", "worst", "+latency", "cpu", "process", "wake-ups", "failed");
     for (const Summary &s : summaries) {
         const Operation &op = std::strcmp(s.name, "Load") == 0 ? operations[0] : operations[1];
         const double mean = s.totals.wallMs / s.totals.runs;
         const double latencyLimitMs = op.wireLimitMs + op.mails * s.latencyMs;
-        std::printf("%-5s %5u ms %8.1f ms %7.1f ms %7.3f %7.3f %10.3f %6.2f %% %8.2f %% %d/%d\n",
+        std::printf("%-5s %5u ms %8.1f ms %7.1f ms %7.3f %7.3f %10.3f %6.2f %% %8.2f %% %8ld %d/%d\n",
                     s.name, s.latencyMs, mean, op.wireLimitMs, mean / op.wireLimitMs,
                     s.totals.worstRatio, mean / latencyLimitMs,
                     100.0 * s.totals.threadCpuMs / s.totals.wallMs,
-                    100.0 * s.totals.processCpuMs / s.totals.wallMs, s.totals.failures,
-                    s.totals.runs);
+                    100.0 * s.totals.processCpuMs / s.totals.wallMs, s.totals.wakeUps / s.totals.runs,
+                    s.totals.failures, s.totals.runs);
         failures += s.totals.failures;
     }
 
@@ -253,6 +265,8 @@ int main(int argc, char **argv) {
                 meanRatio(save, operations[1]));
     std::printf("  CPU time / wall time during a Load                         %8.2f %%\n", cpuShare(load));
     std::printf("  CPU during a Save                                          %8.2f %%\n", cpuShare(save));
+    std::printf("  wake-ups of the transferring thread during a Load          %8ld\n",
+                load.totals.wakeUps / load.totals.runs);
     // A failed transfer stops at its first failed mail: one failed mail per failed run.
     std::printf("  16 ms adapter latency: failed mails                        %8d of %d\n",
                 loadLate.totals.failures + saveLate.totals.failures, lateMails);
