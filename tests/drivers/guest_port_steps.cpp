@@ -83,6 +83,7 @@ void ComNumbersStep() {
                                                         " ports, not 3: " + run.out);
     for (std::size_t i = 0; i < lines.size() && i < std::size(expected); ++i)
         step.Check(lines[i].rfind(expected[i], 0) == 0, "\"" + lines[i] + "\" is not " + expected[i]);
+    step.Check(lines.size() > 1 && Has(lines[1], "(the system console)"), "the console is not listed as such: " + run.out);
     step.Check(!Has(run.out, "ttyS2") && !Has(run.out, "ttyS3"), "a placeholder UART is listed: " + run.out);
     step.Report();
 }

@@ -29,18 +29,27 @@ double WritesMs(int mails) { return kOpenSettleMs + mails * (20 * kByteMs + kEep
 const double kLoadLimitMs = ReadsMs(4) + ReadsMs(10);
 const double kCheckedSaveLimitMs = ReadsMs(4) + WritesMs(10) + ReadsMs(10);
 
-double CpuMs() {
+// The process's CPU time and the times it slept and woke.
+struct Usage {
+    double cpuMs = 0;
+    long wakeUps = 0;
+};
+
+Usage UsageNow() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
+    return {ms(usage.ru_utime) + ms(usage.ru_stime), usage.ru_nvcsw};
 }
 
-std::string Format(const char *format, double a, double b, double c = 0) {
+std::string TransferFigure(const char *what, double ms, double limitMs, const Usage &before) {
+    const Usage after = UsageNow();
     char text[160];
-    std::snprintf(text, sizeof text, format, a, b, c);
+    std::snprintf(text, sizeof text, "%s %.1f ms (wire limit %.1f ms), CPU %.2f %% of wall, %ld wake-ups", what, ms,
+                  limitMs, 100.0 * (after.cpuMs - before.cpuMs) / ms, after.wakeUps - before.wakeUps);
     return text;
 }
+
 
 std::string OutcomeText(const WorkflowResult &result) {
     switch (result.outcome) {
@@ -55,7 +64,7 @@ std::string OutcomeText(const WorkflowResult &result) {
 // A relaycfg command that must succeed; false (with what it said) when it did not.
 bool Succeeds(Step &step, const std::vector<std::string> &arguments, ProgramRun &run) {
     run = Relaycfg(arguments);
-    step.Figure("relaycfg " + arguments.front() + Format(" %.0f ms", run.ms, 0));
+    step.Figure("relaycfg " + arguments.front() + " " + std::to_string(static_cast<long>(run.ms)) + " ms");
     return step.Check(run.exitCode == 0, "relaycfg " + arguments.front() + ": " + RunText(run));
 }
 
@@ -78,17 +87,15 @@ void LoadSaveStep(const rig::Line &line) {
     PortSettings.BaudRate = 9600;
     std::fill_n(ConfigImage, layout::kImageSize, uint8_t{0});
 
-    const double cpu0 = CpuMs();
+    const Usage loadUsage = UsageNow();
     const auto start = Clock::now();
     const WorkflowResult load = LoadFromRepeater();
-    const double loadMs = MillisecondsSince(start), loadCpu = CpuMs() - cpu0;
+    step.Figure(TransferFigure("Load", MillisecondsSince(start), kLoadLimitMs, loadUsage));
     if (!step.Check(load.outcome == WorkflowOutcome::Done, "Load: " + OutcomeText(load))) {
         step.Report();
         return;
     }
     ExpectOnHost(step, line, ConfigImage, "after the Load");
-    step.Figure(Format("Load %.1f ms (wire limit %.1f ms), CPU %.2f %% of wall", loadMs, kLoadLimitMs,
-                       100.0 * loadCpu / loadMs));
 
     // As the window does it: the display refresh, the field's exit, the preparation of Save.
     const DisplayFields fields = RefreshImageForDisplay(ConfigImage);
@@ -96,14 +103,12 @@ void LoadSaveStep(const rig::Line &line) {
     ApplyRepeaterRpnText(ConfigImage, rpn);
     RefreshImageForDisplay(ConfigImage);
     step.Check(PrepareImageForSave(ConfigImage, fields.ignoreHop, rpn, fields.baseRpn).ok, "Save refused");
-    const double saveCpu0 = CpuMs();
+    const Usage saveUsage = UsageNow();
     const auto saveStart = Clock::now();
     const WorkflowResult save = SaveToRepeater();
-    const double saveMs = MillisecondsSince(saveStart), saveCpu = CpuMs() - saveCpu0;
+    step.Figure(TransferFigure("checked Save", MillisecondsSince(saveStart), kCheckedSaveLimitMs, saveUsage));
     step.Check(save.outcome == WorkflowOutcome::Done, "checked Save: " + OutcomeText(save));
     ExpectOnHost(step, line, ConfigImage, "after the Save");
-    step.Figure(Format("checked Save %.1f ms (wire limit %.1f ms), CPU %.2f %% of wall", saveMs,
-                       kCheckedSaveLimitMs, 100.0 * saveCpu / saveMs));
     step.Report();
 }
 
