@@ -15,6 +15,7 @@
 
 #include "guest_steps.h"
 #include "maillink.h"
+#include "repeater_line_settings.h"
 
 namespace guest {
 namespace {
@@ -25,23 +26,14 @@ int PortFd() { return static_cast<int>(hComPort); }
 
 std::string ErrnoText() { return std::strerror(errno); }
 
-// The device left as far from the repeater's line as termios allows: 7 data bits, even parity,
-// 2 stop bits, RTS/CTS, modem lines obeyed, XON/XOFF, canonical mode with echo and signals,
-// CR/LF mapping both ways, reads that wait, 1200 baud. Checks that the driver holds it (a
-// pseudo-terminal keeps 8 bits and no parity whatever it is asked).
+// The device left as far from the repeater's line as termios allows (MakeHostile); checks that
+// the driver holds it (a pseudo-terminal keeps 8 bits and no parity whatever it is asked).
 void LeaveHostile(const rig::Line &line, Step &step) {
     const int fd = ::open(std::string(line.device).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (!step.Check(fd >= 0, "cannot open " + std::string(line.device) + ": " + ErrnoText())) return;
     termios hostile{};
     ::tcgetattr(fd, &hostile);
-    hostile.c_cflag = (hostile.c_cflag & ~static_cast<tcflag_t>(CSIZE | CLOCAL)) | CS7 | PARENB | CSTOPB | CRTSCTS;
-    hostile.c_iflag |= IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP | INPCK | PARMRK | BRKINT;
-    hostile.c_oflag |= OPOST | ONLCR;
-    hostile.c_lflag |= ICANON | ECHO | ECHONL | ISIG | IEXTEN;
-    hostile.c_cc[VMIN] = 1;
-    hostile.c_cc[VTIME] = 5;
-    ::cfsetispeed(&hostile, B1200);
-    ::cfsetospeed(&hostile, B1200);
+    testsupport::MakeHostile(hostile);
     const bool set = ::tcsetattr(fd, TCSANOW, &hostile) == 0;
     step.Check(set, "hostile tcsetattr: " + ErrnoText());
     termios held{};
@@ -56,27 +48,7 @@ void CheckRepeaterLine(Step &step) {
     termios line{};
     const bool read = ::tcgetattr(PortFd(), &line) == 0;
     if (!step.Check(read, "tcgetattr on the open port: " + ErrnoText())) return;
-    const struct {
-        const char *what;
-        tcflag_t flags;
-        tcflag_t mustBe;
-    } checks[] = {
-        {"8 data bits", line.c_cflag & CSIZE, CS8},
-        {"no parity, 1 stop bit", line.c_cflag & (PARENB | PARODD | CSTOPB), 0},
-        {"no hardware flow control", line.c_cflag & CRTSCTS, 0},
-        {"receiver on, modem lines ignored", line.c_cflag & (CREAD | CLOCAL), CREAD | CLOCAL},
-        {"no XON/XOFF", line.c_iflag & (IXON | IXOFF | IXANY), 0},
-        {"no CR/LF mapping on input", line.c_iflag & (ICRNL | INLCR | IGNCR), 0},
-        {"all 8 bits, no parity marks or checks", line.c_iflag & (ISTRIP | INPCK | PARMRK), 0},
-        {"a break is no signal", line.c_iflag & BRKINT, 0},
-        {"no output processing", line.c_oflag & OPOST, 0},
-        {"no line editing, echo or signals", line.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0},
-        {"reads return at once (VMIN)", line.c_cc[VMIN], 0},
-        {"reads return at once (VTIME)", line.c_cc[VTIME], 0},
-        {"9600 baud in", ::cfgetispeed(&line), B9600},
-        {"9600 baud out", ::cfgetospeed(&line), B9600},
-    };
-    for (const auto &check : checks) step.Check(check.flags == check.mustBe, check.what);
+    for (const auto &check : testsupport::RepeaterLineChecks(line)) step.Check(check.value == check.mustBe, check.what);
 
     int modem = 0;
     const bool lines = ::ioctl(PortFd(), TIOCMGET, &modem) == 0;

@@ -45,7 +45,10 @@ std::vector<std::string> QemuArguments(const GuestFiles &files, const std::strin
 
 }  // namespace
 
-QemuGuest::QemuGuest(const GuestFiles &files) : monitorPath_(files.workDir + "/monitor.sock") {
+// The monitor's socket lives in /tmp: a socket's path may not be longer than 107 bytes, and the
+// work folder's may be.
+QemuGuest::QemuGuest(const GuestFiles &files)
+    : monitorPath_("/tmp/drivers-rig-monitor-" + std::to_string(::getpid())) {
     ::unlink(monitorPath_.c_str());
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) Fail("pipe");
@@ -77,6 +80,7 @@ QemuGuest::~QemuGuest() {
     Wait();
     for (int fd : {input_, output_, monitor_})
         if (fd >= 0) ::close(fd);
+    ::unlink(monitorPath_.c_str());
 }
 
 void QemuGuest::TakeLine(const std::string &line) {

@@ -14,7 +14,6 @@ namespace rig {
 struct GuestFiles {
     std::string kernel;
     std::string initramfs;
-    std::string workDir;  // the console log and the monitor's socket go here
 };
 
 class QemuGuest {

@@ -29,7 +29,7 @@ using Clock = std::chrono::steady_clock;
 
 // The guest reaches /init in about 6 s and runs its steps in about a minute here; the limits
 // leave room for a slower machine and still end a stuck run long before CI's own limit.
-constexpr double kReadyLimitS = 90;
+constexpr double kReadyLimitS = 60;
 constexpr double kRunLimitS = 300;
 constexpr std::size_t kImageBytes = 80;
 constexpr std::size_t kConsoleTailLines = 40;
@@ -316,7 +316,7 @@ int RunRig(const RigPaths &paths, const std::string &workDir) {
         results.push_back({"boot", false, 0, "make_guest.sh could not assemble the guest"});
     } else {
         std::cout << "kernel " << kernel->path << ", guest assembled in " << SecondsSince(start) << " s\n";
-        QemuGuest vm({kernel->path, initramfs, workDir});
+        QemuGuest vm({kernel->path, initramfs});
         Session session(vm, Clock::now());
         session.Serve();
         results = session.Results();
