@@ -27,11 +27,12 @@ constexpr std::string_view kPrompt = "(qemu) ";
 
 // TCG: nested KVM is far slower here. No default devices; the console and a 16550 with a
 // pseudo-terminal behind it on the ISA serial ports, and an emulated FTDI adapter on an xHCI
-// controller, its line a pseudo-terminal too.
+// controller, its line a pseudo-terminal too. The kernel prints only emergencies and alerts (an
+// oops) on the console, so that its messages do not run into the guest's report lines.
 std::vector<std::string> QemuArguments(const GuestFiles &files, const std::string &monitor) {
     return {"qemu-system-x86_64", "-accel", "tcg", "-m", "384", "-smp", "1", "-nodefaults", "-no-user-config",
             "-nographic", "-no-reboot", "-kernel", files.kernel, "-initrd", files.initramfs,
-            "-append", "console=ttyS0 quiet panic=-1",
+            "-append", "console=ttyS0 loglevel=2 panic=-1",
             "-serial", "mon:stdio", "-serial", "pty",
             "-device", "qemu-xhci,id=xhci",
             "-chardev", "pty,id=" + std::string(kUsbChardev),
