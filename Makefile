@@ -22,15 +22,17 @@ SOAK_WORKERS ?= 8
 # site plans with toml++ (both header-only). The manual pages are written in scdoc. The packaging
 # checks: lintian (the Debian packages), bash-completion (relaycfg's completion runs on its
 # functions), desktop-file-utils and appstream (the desktop entry and the AppStream metadata),
-# icoutils (wrestool reads relaytool.exe's manifest back).
+# icoutils (wrestool reads relaytool.exe's manifest back). The driver rig boots Debian's kernel
+# with busybox in QEMU and packs the guest with cpio.
 DEB_PACKAGES := g++ make cmake pkg-config libgtest-dev libgmock-dev googletest qt6-base-dev \
                 g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix fonts-wine wine64 wine socat clang libclang-rt-14-dev \
                 xvfb xauth xdotool imagemagick dpkg-dev file libcli11-dev libtomlplusplus-dev scdoc \
-                lintian bash-completion desktop-file-utils appstream icoutils
+                lintian bash-completion desktop-file-utils appstream icoutils \
+                qemu-system-x86 linux-image-amd64 busybox-static cpio
 
 CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: all deps build release win check test demo bench screenshot package package-check clean \
+.PHONY: all deps build release win check test drivers demo bench screenshot package package-check clean \
         fuzz-build fuzz fuzz-check soak
 
 all: build
@@ -84,6 +86,16 @@ check: deps
 	$(MAKE) test
 	$(MAKE) package-check
 	$(MAKE) fuzz-check
+	$(MAKE) drivers
+
+# The driver rig (tests/drivers): the optimised relaycfg and libmaillink inside a QEMU guest on
+# Debian's kernel, over its real USB-serial (ftdi_sio) and 16550 (8250) drivers, with the
+# simulated repeater on the host side of both lines. One boot of about a minute; only the
+# programs it needs are built. Needs root: Debian's kernel image is readable by root only.
+drivers: deps $(RELEASE)/CMakeCache.txt
+	cmake -S . -B $(RELEASE) -DRELAY_DRIVER_RIG=ON >/dev/null
+	cmake --build $(RELEASE) -j $(JOBS) --target drivers_rig_programs
+	cd $(RELEASE) && ctest -L drivers --output-on-failure
 
 # The window against a simulated repeater (tools/demo.sh). Without a display it says how to get
 # one before anything is built.

@@ -5,8 +5,8 @@
 //
 // Each scenario runs the transfers of a Load (identification block, then the 80-byte image) and
 // of a Save (identification block, then writing the image) N times, first with the line alone,
-// then with a 16 ms latency on every byte the device sends (a USB adapter's default latency
-// timer). Then a Load's first transfer on a silent line (nothing echoes or answers: a wrong port
+// then with a 1 ms and a 16 ms latency on every byte the device sends (a USB adapter's latency
+// timer in low-latency mode, and its default). Then a Load's first transfer on a silent line (nothing echoes or answers: a wrong port
 // or an unplugged cable), timed until it gives up with "No local echo" (code 6) on the program's
 // echo budget. Exit code 1 when any transfer failed or read back wrong data, or the silent line
 // gave another code.
@@ -80,8 +80,16 @@ double CpuMs(int who) {
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
+// The times the transferring thread went to sleep and was woken again.
+long WakeUps() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_nvcsw;
+}
+
 struct Totals {
     double wallMs = 0, threadCpuMs = 0, processCpuMs = 0, worstRatio = 0;
+    long wakeUps = 0;
     int runs = 0, failures = 0;
 };
 
@@ -122,19 +130,22 @@ Totals RunScenario(unsigned latencyMs, const Operation &op, int runs) {
     Totals totals;
     for (int run = 1; run <= runs; ++run) {
         const double thread0 = CpuMs(RUSAGE_THREAD), process0 = CpuMs(RUSAGE_SELF);
+        const long wakeUps0 = WakeUps();
         const auto start = Clock::now();
         const bool ok = op.run(deviceConfig, sim);
         const double wallMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         const double threadMs = CpuMs(RUSAGE_THREAD) - thread0;
         const double processMs = CpuMs(RUSAGE_SELF) - process0;
+        const long wakeUps = WakeUps() - wakeUps0;
 
         std::printf("%-5s %4u ms  run %d  wall %8.1f ms  ratio %5.3f (%5.3f with latency)  "
-                    "cpu %5.2f %% (process %5.2f %%)  %s\n",
+                    "cpu %5.2f %% (process %5.2f %%)  wake-ups %4ld  %s\n",
                     op.name, latencyMs, run, wallMs, wallMs / limitMs, wallMs / latencyLimitMs,
-                    100.0 * threadMs / wallMs, 100.0 * processMs / wallMs, ok ? "ok" : "FAILED");
+                    100.0 * threadMs / wallMs, 100.0 * processMs / wallMs, wakeUps, ok ? "ok" : "FAILED");
         totals.wallMs += wallMs;
         totals.threadCpuMs += threadMs;
         totals.processCpuMs += processMs;
+        totals.wakeUps += wakeUps;
         totals.worstRatio = std::max(totals.worstRatio, wallMs / limitMs);
         ++totals.runs;
         if (!ok) ++totals.failures;
@@ -196,7 +207,8 @@ int main(int argc, char **argv) {
     }
     std::printf("+latency: wall time against the wire limit plus the latency once per mail.\n"
                 "cpu: the transferring thread's CPU time as a share of wall time; process: the "
-                "whole process, the simulator's thread included.\n\n");
+                "whole process, the simulator's thread included; wake-ups: the times the "
+                "transferring thread slept and woke.\n\n");
 
     struct Summary {
         const char *name;
@@ -204,7 +216,7 @@ int main(int argc, char **argv) {
         Totals totals;
     };
     std::vector<Summary> summaries;
-    for (unsigned latencyMs : {0u, 16u}) {
+    for (unsigned latencyMs : {0u, 1u, 16u}) {
         for (const Operation &op : operations) {
             summaries.push_back({op.name, latencyMs, RunScenario(latencyMs, op, runs)});
         }
@@ -216,18 +228,18 @@ int main(int argc, char **argv) {
                 silent.result == 6 ? "ok" : "FAILED");
 
     int failures = silent.result == 6 ? 0 : 1;
-    std::printf("\n%-5s %-8s %10s %10s %7s %7s %10s %8s %10s %s\n", "op", "latency",
-                "mean wall", "limit", "ratio", "worst", "+latency", "cpu", "process", "failed");
+    std::printf("\n%-5s %-8s %10s %10s %7s %7s %10s %8s %10s %8s %s\n", "op", "latency",
+                "mean wall", "limit", "ratio", "worst", "+latency", "cpu", "process", "wake-ups", "failed");
     for (const Summary &s : summaries) {
         const Operation &op = std::strcmp(s.name, "Load") == 0 ? operations[0] : operations[1];
         const double mean = s.totals.wallMs / s.totals.runs;
         const double latencyLimitMs = op.wireLimitMs + op.mails * s.latencyMs;
-        std::printf("%-5s %5u ms %8.1f ms %7.1f ms %7.3f %7.3f %10.3f %6.2f %% %8.2f %% %d/%d\n",
+        std::printf("%-5s %5u ms %8.1f ms %7.1f ms %7.3f %7.3f %10.3f %6.2f %% %8.2f %% %8ld %d/%d\n",
                     s.name, s.latencyMs, mean, op.wireLimitMs, mean / op.wireLimitMs,
                     s.totals.worstRatio, mean / latencyLimitMs,
                     100.0 * s.totals.threadCpuMs / s.totals.wallMs,
-                    100.0 * s.totals.processCpuMs / s.totals.wallMs, s.totals.failures,
-                    s.totals.runs);
+                    100.0 * s.totals.processCpuMs / s.totals.wallMs, s.totals.wakeUps / s.totals.runs,
+                    s.totals.failures, s.totals.runs);
         failures += s.totals.failures;
     }
 
@@ -239,6 +251,7 @@ int main(int argc, char **argv) {
     };
     const Summary &load = find("Load", 0), &save = find("Save", 0);
     const Summary &loadLate = find("Load", 16), &saveLate = find("Save", 16);
+    const Summary &loadLowLatency = find("Load", 1);
     auto meanRatio = [](const Summary &s, const Operation &op) {
         return s.totals.wallMs / s.totals.runs / op.wireLimitMs;
     };
@@ -253,6 +266,11 @@ int main(int argc, char **argv) {
                 meanRatio(save, operations[1]));
     std::printf("  CPU time / wall time during a Load                         %8.2f %%\n", cpuShare(load));
     std::printf("  CPU during a Save                                          %8.2f %%\n", cpuShare(save));
+    std::printf("  wake-ups of the transferring thread during a Load          %8ld\n",
+                load.totals.wakeUps / load.totals.runs);
+    std::printf("  Load with a 16 ms / a 1 ms adapter latency                 %5.0f / %.0f ms\n",
+                loadLate.totals.wallMs / loadLate.totals.runs,
+                loadLowLatency.totals.wallMs / loadLowLatency.totals.runs);
     // A failed transfer stops at its first failed mail: one failed mail per failed run.
     std::printf("  16 ms adapter latency: failed mails                        %8d of %d\n",
                 loadLate.totals.failures + saveLate.totals.failures, lateMails);

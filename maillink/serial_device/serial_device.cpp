@@ -19,6 +19,9 @@
 //     second number.
 // So one USB-serial adapter is COM1 without any configuration, and a second one COM2.
 //
+// The kernel's console: /sys/class/tty/console/active lists its terminals ("tty0 ttyS0"); each
+// one's /sys/class/tty/<name>/dev holds its device number ("4:64").
+//
 // Exclusive open: O_RDWR|O_NOCTTY|O_NONBLOCK|O_CLOEXEC, then flock(LOCK_EX|LOCK_NB) before any
 // line setting is touched (it also stops root, and holds across symlinks to the same device),
 // then TIOCEXCL (further open() calls fail with EBUSY for non-root users). Pseudo-terminals and
@@ -34,6 +37,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace maillink::posix {
@@ -134,6 +138,15 @@ bool NthPresentDevice(const PortNaming &naming, unsigned index, const FileId *bo
     return false;
 }
 
+// The first line of a small file into text (size bytes); false when it cannot be read.
+bool FirstLine(const char *path, char *text, std::size_t size) {
+    std::FILE *file = std::fopen(path, "r");
+    if (file == nullptr) return false;
+    const bool read = std::fgets(text, static_cast<int>(size), file) != nullptr;
+    std::fclose(file);
+    return read;
+}
+
 int CloseKeepingErrno(int fd) {
     const int saved = errno;
     ::close(fd);
@@ -181,6 +194,27 @@ bool ComPortDevicePath(unsigned n, char *out, std::size_t size) {
     }
     return ComPortDevicePathIn(naming, n, out, size);
 }
+
+bool IsSystemConsoleIn(const PortNaming &naming, const char *path) {
+    struct stat device {};
+    if (path == nullptr || naming.sysTtyDir == nullptr || ::stat(path, &device) != 0 || !S_ISCHR(device.st_mode))
+        return false;
+    char file[kPathSize];
+    char active[256] = {};
+    if (!Format(file, sizeof file, "%s/console/active", naming.sysTtyDir) || !FirstLine(file, active, sizeof active))
+        return false;
+    char *rest = nullptr;
+    for (char *name = ::strtok_r(active, " \t\n", &rest); name != nullptr; name = ::strtok_r(nullptr, " \t\n", &rest)) {
+        char number[32] = {};
+        unsigned major = 0, minor = 0;
+        if (Format(file, sizeof file, "%s/%s/dev", naming.sysTtyDir, name) && FirstLine(file, number, sizeof number) &&
+            std::sscanf(number, "%u:%u", &major, &minor) == 2 && device.st_rdev == makedev(major, minor))
+            return true;
+    }
+    return false;
+}
+
+bool IsSystemConsole(const char *path) { return IsSystemConsoleIn(PortNaming{}, path); }
 
 int OpenExclusive(const char *path) {
     if (path == nullptr) {

@@ -28,6 +28,13 @@ struct PortNaming {
 // ComPortDevicePath with the places spelled out.
 bool ComPortDevicePathIn(const PortNaming &naming, unsigned n, char *out, std::size_t size);
 
+// True when path (whatever links lead to it) is a device of the kernel's console: one of the
+// terminals <sysTtyDir>/console/active names, matched by device number. Such a port keeps its
+// COM number, but it is the system's line (boot messages, a login), never a repeater's: it is
+// not to be sent mails unasked.
+bool IsSystemConsole(const char *path);
+bool IsSystemConsoleIn(const PortNaming &naming, const char *path);
+
 // Opens path for exclusive reading and writing: O_RDWR|O_NOCTTY|O_NONBLOCK|O_CLOEXEC, then
 // flock(LOCK_EX|LOCK_NB), then TIOCEXCL (ENOTTY/EINVAL tolerated). Returns the descriptor, or -1
 // with errno set (EBUSY/EWOULDBLOCK when another process holds the device). No line settings

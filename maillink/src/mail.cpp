@@ -97,7 +97,8 @@ void SmSendTxMail(void) {
             ++received;
             continue;
         }
-        if (!maillink::SpendIdlePolls(hComPort, maillink::platform::IdlePoll::EchoYield, budget)) {
+        if (!maillink::SpendIdlePolls(hComPort, maillink::platform::IdlePoll::EchoYield, budget,
+                                      frameLength - received)) {
             SmError = SM_NO_ECHO;
             return;
         }
@@ -120,7 +121,7 @@ void SmCheckForAcknowledge(void) {
     uint32_t budget = kAckPolls;
     uint8_t byte = 0;
     while (!ReadByte(byte)) {
-        if (!maillink::SpendIdlePolls(hComPort, maillink::platform::IdlePoll::OneMillisecond, budget)) {
+        if (!maillink::SpendIdlePolls(hComPort, maillink::platform::IdlePoll::OneMillisecond, budget, 1)) {
             SmError = SM_ACK_TIMEOUT;
             return;
         }
@@ -136,7 +137,10 @@ void SmGetRxMail(void) {
     for (;;) {
         uint8_t byte = 0;
         if (!ReadByte(byte)) {
-            if (!maillink::SpendIdlePolls(hComPort, maillink::platform::IdlePoll::FiveMilliseconds, budget)) {
+            // Up to the length byte while it is unknown, then to the reply's end.
+            const unsigned awaited = complete != 0 ? complete - count : 3 - count;
+            if (!maillink::SpendIdlePolls(hComPort, maillink::platform::IdlePoll::FiveMilliseconds, budget,
+                                          awaited)) {
                 // A length byte of 20 or more can never make a reply that fits the buffer:
                 // that is a length error, also when the rest of it never came.
                 const bool oversized = !fixed && count >= 3 && SmRxMail[4] >= 20;

@@ -21,11 +21,12 @@ constexpr uint32_t EchoBudget(uint32_t frameLength, uint16_t perByte) {
     return frameLength * PollBudget(perByte);
 }
 
-// After a read that found nothing: waits out idle polls of the wait on the port and takes them
-// from the budget. False when the budget is used up. A byte that arrives costs nothing; the
-// platform counts only the time spent waiting, at least one poll a call.
-inline bool SpendIdlePolls(uint32_t port, platform::IdlePoll poll, uint32_t &budget) {
-    const uint32_t spent = platform::WaitIdlePolls(port, poll, budget);
+// After a read that found nothing: waits out idle polls of the wait on the port for the
+// awaitedBytes still missing (at least 1) and takes them from the budget. False when the budget
+// is used up. A byte that arrives costs nothing; the platform counts only the time spent
+// waiting, at least one poll a call.
+inline bool SpendIdlePolls(uint32_t port, platform::IdlePoll poll, uint32_t &budget, uint32_t awaitedBytes) {
+    const uint32_t spent = platform::WaitIdlePolls(port, poll, budget, awaitedBytes);
     budget -= std::clamp<uint32_t>(spent, 1, budget);
     return budget != 0;
 }

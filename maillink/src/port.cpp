@@ -43,7 +43,7 @@ uint8_t SendSerialDataWithTimeout(uint8_t value, uint16_t idlePolls) {
     uint32_t budget = maillink::PollBudget(idlePolls);
     uint8_t received = 0;
     while (GetSerialData(&received, 1) == 0) {
-        if (!maillink::SpendIdlePolls(hComPort, maillink::platform::IdlePoll::OneMillisecond, budget)) return 0;
+        if (!maillink::SpendIdlePolls(hComPort, maillink::platform::IdlePoll::OneMillisecond, budget, 1)) return 0;
     }
     return received == value ? 1 : 0;
 }

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int32_t kBaudRate = 9600;
 
-enum class Answer { Repeater, OtherDevice, NoAnswer, InUse, CannotOpen };
+enum class Answer { Repeater, OtherDevice, NoAnswer, InUse, CannotOpen, Console };
 
 struct PortAnswer {
     PortStatus port;
@@ -28,6 +28,10 @@ struct PortAnswer {
 
 PortAnswer Ask(const PortStatus &port) {
     PortAnswer a{port, Answer::NoAnswer, 0, {}};
+    if (port.console) {  // a mail would go out among the system's own messages
+        a.answer = Answer::Console;
+        return a;
+    }
     if (!port.available) {
         a.answer = port.busy ? Answer::InUse : Answer::CannotOpen;
         a.message = port.reason;
@@ -71,6 +75,7 @@ std::string AnswerText(const PortAnswer &a) {
     case Answer::NoAnswer: return "no answer: " + a.message;
     case Answer::InUse: return "in use: " + a.message;
     case Answer::CannotOpen: return "cannot be opened: " + a.message;
+    case Answer::Console: return "the system console, not asked";
     }
     return {};
 }
@@ -82,6 +87,7 @@ const char *AnswerKey(Answer answer) {
     case Answer::NoAnswer: return "no_answer";
     case Answer::InUse: return "in_use";
     case Answer::CannotOpen: return "cannot_open";
+    case Answer::Console: return "console";
     }
     return "";
 }

@@ -6,9 +6,10 @@
 int RunPorts(const Invocation &invocation, Console io) {
     bool any = false;
     for (const PortStatus &port : SurveyPorts()) {
-        if (!port.available && !invocation.all) continue;
+        if (!port.available && !port.console && !invocation.all) continue;
         io.out << PortHeading(port);
-        if (!port.available) io.out << " unavailable: " << port.reason;
+        if (port.console) io.out << " (" << port.reason << ")";
+        else if (!port.available) io.out << " unavailable: " << port.reason;
         io.out << '\n';
         any = any || port.available;
     }

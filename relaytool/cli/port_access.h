@@ -12,11 +12,13 @@ struct PortStatus {
     std::string device;    // that path with every link followed
     bool available = false;
     bool busy = false;     // not available because another program holds it
+    bool console = false;  // the system console: listed as such, never opened or asked
     std::string reason;    // why it cannot be opened, when not available
 };
 
 // COM1 to COM9 that resolve to some path, each probed by an exclusive open and close (the same
-// naming and opening as Maillink's). Line settings are not changed.
+// naming and opening as Maillink's), except the system console, which is not touched. Line
+// settings are not changed.
 std::vector<PortStatus> SurveyPorts();
 
 // "COM1 /dev/ttyUSB0 (via ENTRY)": the port, its device and the entry that binds it, if any.
@@ -39,6 +41,10 @@ struct OpenAttempt {
 
 // Opens COM<n> exclusively and closes it again.
 OpenAttempt TryOpenPort(unsigned number);
+
+// True when the device is the system console (on POSIX the kernel's console: a board's or a
+// virtual machine's first serial port often is).
+bool IsConsoleDevice(const std::string &device);
 
 // Why a port that resolves to nothing cannot serve ("... resolves to no device").
 std::string NoDeviceText(const std::string &label);

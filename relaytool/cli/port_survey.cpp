@@ -13,6 +13,12 @@ std::vector<PortStatus> SurveyPorts() {
         PortStatus status;
         if (!ResolveComPort(n, status.entry, status.device)) continue;
         status.number = n;
+        if (IsConsoleDevice(status.device)) {
+            status.console = true;
+            status.reason = "the system console";
+            ports.push_back(status);
+            continue;
+        }
         const OpenAttempt attempt = TryOpenPort(n);
         status.available = attempt.opened;
         status.busy = attempt.busy;

@@ -121,7 +121,7 @@ uint8_t Read(uint32_t port, uint8_t *buffer, uint8_t count) {
 
 void Sleep(uint16_t milliseconds) { State().now += std::chrono::milliseconds(milliseconds); }
 
-uint32_t WaitIdlePolls(uint32_t, IdlePoll poll, uint32_t polls) {
+uint32_t WaitIdlePolls(uint32_t, IdlePoll poll, uint32_t polls, uint32_t) {
     return virtualline::WaitOnPort(std::chrono::nanoseconds(posix::PollNanoseconds(poll)), polls);
 }
 

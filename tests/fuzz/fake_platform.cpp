@@ -129,7 +129,7 @@ uint8_t Read(uint32_t port, uint8_t *buffer, uint8_t count) {
 void Sleep(uint16_t milliseconds) { g_line.count.sleeps.push_back(milliseconds); }
 
 // One idle poll a call, as on Windows: the counters then count polls.
-uint32_t WaitIdlePolls(uint32_t, IdlePoll poll, uint32_t) {
+uint32_t WaitIdlePolls(uint32_t, IdlePoll poll, uint32_t, uint32_t) {
     switch (poll) {
     case IdlePoll::EchoYield: ++g_line.count.echoYields; break;
     case IdlePoll::OneMillisecond: ++g_line.count.pauses1ms; break;

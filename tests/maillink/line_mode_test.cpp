@@ -16,12 +16,13 @@ TEST(ModeText, WellFormedTextsAreRead) {
         char parity;
         unsigned dataBits;
         StopBits stop;
+        unsigned bitsPerCharacter;  // on the line: start, data, parity and stop bits
     } cases[] = {
-        {"COM3:9600,n,8,1", 3, 9600, 'n', 8, StopBits::One},
-        {"COM1:115200,N,8,1", 1, 115200, 'n', 8, StopBits::One},
-        {"com9:300,e,7,2", 9, 300, 'e', 7, StopBits::Two},
-        {"COM5:1200,o,5,1.5", 5, 1200, 'o', 5, StopBits::OneAndHalf},
-        {"COM2: 4800 , m , 6 , 1 ", 2, 4800, 'm', 6, StopBits::One},
+        {"COM3:9600,n,8,1", 3, 9600, 'n', 8, StopBits::One, 10},
+        {"COM1:115200,N,8,1", 1, 115200, 'n', 8, StopBits::One, 10},
+        {"com9:300,e,7,2", 9, 300, 'e', 7, StopBits::Two, 11},
+        {"COM5:1200,o,5,1.5", 5, 1200, 'o', 5, StopBits::OneAndHalf, 9},
+        {"COM2: 4800 , m , 6 , 1 ", 2, 4800, 'm', 6, StopBits::One, 9},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text);
@@ -32,6 +33,7 @@ TEST(ModeText, WellFormedTextsAreRead) {
         EXPECT_EQ(mode.parity, c.parity);
         EXPECT_EQ(mode.dataBits, c.dataBits);
         EXPECT_EQ(mode.stopBits, c.stop);
+        EXPECT_EQ(maillink::posix::BitsPerCharacter(mode), c.bitsPerCharacter);
     }
 }
 

@@ -1,7 +1,9 @@
 // Mails over a line that runs at real 9600-baud byte times, with and without a USB adapter's
 // 16 ms latency before the echoed and answered bytes reach the host: the echo wait must not give
 // up while the echo is still on its way, neither with the program's echo allowance nor with the
-// smaller one SmInit sets.
+// smaller one SmInit sets; and the waits must not wake for every byte as the bytes trickle in.
+#include <sys/resource.h>
+
 #include "link_fixture.h"
 #include "repeater_sim.h"
 
@@ -13,6 +15,48 @@ constexpr double kByteMs = 10.0 * 1000.0 / 9600.0;
 constexpr unsigned kReadFrameBytes = 12;
 constexpr unsigned kReplyBytes = 13;
 
+// The times the calling thread has slept and woken again.
+long WakeUps() {
+    rusage usage{};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_nvcsw;
+}
+
+// The simulator on a paced line published as COM2, the port open and set for read mails as the
+// program sets it (no acknowledge, fixed 13-byte replies).
+class PacedPort {
+public:
+    PacedPort(unsigned latencyMs, uint16_t echoPerByte) : sim_(Paced(latencyMs)) {
+        sim_.Start();
+        sim_.Publish(ports_.Path(), 2);
+        opened_ = OpenSerialPort(2, 9600) == 1;
+        SmInit();
+        SmConfig.AckMode = 0;
+        SmConfig.RxMailExpected = 1;
+        SmConfig.FixedRxLength = 1;
+        SmConfig.EchoTimeoutPerByte = echoPerByte;
+        SmConfig.RxTimeout = 2000;
+    }
+    ~PacedPort() { CloseSerialPort(); }
+    bool Opened() const { return opened_; }
+    repeatersim::Simulator &Sim() { return sim_; }
+
+private:
+    static repeatersim::Options Paced(unsigned latencyMs) {
+        repeatersim::Options options;
+        options.pace = true;
+        options.echoLatencyMs = latencyMs;
+        return options;
+    }
+    TempPortDir ports_;
+    repeatersim::Simulator sim_;
+    bool opened_ = false;
+};
+
+void PutReadMail(uint16_t address) {
+    PutMail(2, {0x3C, 0x08, 0x00, 0x08, static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8)});
+}
+
 }  // namespace
 
 TEST(PacedLine, ReadMailsSucceedAtRealByteTimesWithAndWithoutAdapterLatency) {
@@ -22,25 +66,12 @@ TEST(PacedLine, ReadMailsSucceedAtRealByteTimesWithAndWithoutAdapterLatency) {
     } cases[] = {{0, 2000}, {16, 2000}, {0, 200}, {16, 200}};
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << c.latencyMs << " ms latency, " << c.echoPerByte << " polls a byte");
-        repeatersim::Options options;
-        options.pace = true;
-        options.echoLatencyMs = c.latencyMs;
-        repeatersim::Simulator sim(options);
-        sim.Start();
-        TempPortDir ports;
-        sim.Publish(ports.Path(), 2);
-        ASSERT_EQ(OpenSerialPort(2, 9600), 1);
-        SmInit();
-        SmConfig.AckMode = 0;
-        SmConfig.RxMailExpected = 1;
-        SmConfig.FixedRxLength = 1;
-        SmConfig.EchoTimeoutPerByte = c.echoPerByte;
-        SmConfig.RxTimeout = 2000;
-
-        const auto config = sim.Config();
+        PacedPort port(c.latencyMs, c.echoPerByte);
+        ASSERT_TRUE(port.Opened());
+        const auto config = port.Sim().Config();
         for (uint16_t address : {uint16_t{0x00}, uint16_t{0x08}, uint16_t{0x48}}) {
             SCOPED_TRACE(address);
-            PutMail(2, {0x3C, 0x08, 0x00, 0x08, static_cast<uint8_t>(address), 0x00});
+            PutReadMail(address);
             int32_t result = -1;
             const double elapsed = MillisecondsOf([&] { result = SmSendMail(); });
             ASSERT_EQ(result, 0);
@@ -48,6 +79,22 @@ TEST(PacedLine, ReadMailsSucceedAtRealByteTimesWithAndWithoutAdapterLatency) {
             // The line is really paced: the frame goes out and its reply comes back byte by byte.
             EXPECT_GE(elapsed, (kReadFrameBytes + kReplyBytes) * kByteMs + c.latencyMs - 1.0);
         }
-        CloseSerialPort();
     }
+}
+
+// A read mail's 25 bytes come back one byte time apart; a wait that knows how many bytes it is
+// for sleeps while they cross the line, and wakes a few times a mail, not once a byte.
+TEST(PacedLine, WaitsDoNotWakeForEveryByteThatTricklesIn) {
+    PacedPort port(0, 2000);
+    ASSERT_TRUE(port.Opened());
+    constexpr int kMails = 8;
+    const long before = WakeUps();
+    for (int mail = 0; mail < kMails; ++mail) {
+        PutReadMail(static_cast<uint16_t>(8 * mail));
+        ASSERT_EQ(SmSendMail(), 0);
+    }
+    const long perMail = (WakeUps() - before) / kMails;
+    // Two or three a burst (the first byte, the sleep, now and then a late last byte); a wait
+    // that wakes for every byte needs 25.
+    EXPECT_LT(perMail, static_cast<long>(kReadFrameBytes + kReplyBytes) / 2) << perMail << " wake-ups a mail";
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "link_fixture.h"
+#include "repeater_line_settings.h"
 
 using namespace linktest;
 
@@ -52,14 +53,7 @@ TEST_F(LinkTest, OpenThatFailsAfterTheDeviceOpenedReleasesIt) {
 TEST_F(LinkTest, OpenSetsEveryLineSettingFromAHostileState) {
     termios hostile{};
     ASSERT_EQ(::tcgetattr(peer_.DeviceFd(), &hostile), 0);
-    hostile.c_cflag = (hostile.c_cflag & ~static_cast<tcflag_t>(CSIZE | CLOCAL)) | CS7 | PARENB | CSTOPB | CRTSCTS;
-    hostile.c_iflag |= IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP | INPCK | PARMRK | BRKINT;
-    hostile.c_oflag |= OPOST | ONLCR;
-    hostile.c_lflag |= ICANON | ECHO | ECHONL | ISIG | IEXTEN;
-    hostile.c_cc[VMIN] = 1;
-    hostile.c_cc[VTIME] = 5;
-    ASSERT_EQ(::cfsetispeed(&hostile, B1200), 0);
-    ASSERT_EQ(::cfsetospeed(&hostile, B1200), 0);
+    testsupport::MakeHostile(hostile);
     ASSERT_EQ(::tcsetattr(peer_.DeviceFd(), TCSANOW, &hostile), 0);
     // A pseudo-terminal keeps 8 data bits and no parity whatever it is asked; the rest it takes.
     termios before{};
@@ -72,25 +66,5 @@ TEST_F(LinkTest, OpenSetsEveryLineSettingFromAHostileState) {
     ASSERT_EQ(OpenSerialPort(kCom, 9600), 1);
     termios line{};
     ASSERT_EQ(::tcgetattr(peer_.DeviceFd(), &line), 0);
-    const struct {
-        const char *what;
-        tcflag_t flags;
-        tcflag_t mustBe;
-    } checks[] = {
-        {"8 data bits", line.c_cflag & CSIZE, CS8},
-        {"no parity, 1 stop bit", line.c_cflag & (PARENB | PARODD | CSTOPB), 0},
-        {"no hardware flow control", line.c_cflag & CRTSCTS, 0},
-        {"receiver on, modem lines ignored", line.c_cflag & (CREAD | CLOCAL), CREAD | CLOCAL},
-        {"no XON/XOFF", line.c_iflag & (IXON | IXOFF | IXANY), 0},
-        {"no CR/LF mapping on input", line.c_iflag & (ICRNL | INLCR | IGNCR), 0},
-        {"all 8 bits, no parity marks or checks", line.c_iflag & (ISTRIP | INPCK | PARMRK), 0},
-        {"a break is no signal", line.c_iflag & BRKINT, 0},
-        {"no output processing", line.c_oflag & OPOST, 0},
-        {"no line editing, echo or signals", line.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0},
-        {"reads return at once (VMIN)", line.c_cc[VMIN], 0},
-        {"reads return at once (VTIME)", line.c_cc[VTIME], 0},
-        {"9600 baud in", ::cfgetispeed(&line), B9600},
-        {"9600 baud out", ::cfgetospeed(&line), B9600},
-    };
-    for (const auto &check : checks) EXPECT_EQ(check.flags, check.mustBe) << check.what;
+    for (const auto &check : testsupport::RepeaterLineChecks(line)) EXPECT_EQ(check.value, check.mustBe) << check.what;
 }

@@ -153,3 +153,35 @@ TEST(ExclusiveOpen, SecondOpenOfAHeldDeviceFailsUntilItIsClosed) {
     EXPECT_EQ(maillink::posix::OpenExclusive("/nonexistent/ttyUSB0"), -1);
     EXPECT_EQ(errno, ENOENT);
 }
+
+// The console is told by device number, through any link, from what /sys lists as active; here
+// /dev/null (1:3) stands for the console's terminal and /dev/zero (1:5) for another one.
+TEST_F(MadeUpSystem, SystemConsoleIsToldByDeviceNumberThroughAnyLink) {
+    fs::create_directories(root_ / "sys/console");
+    fs::create_directories(root_ / "sys/ttyS0");
+    fs::create_directories(root_ / "sys/tty0");
+    std::ofstream(root_ / "sys/ttyS0/dev") << "1:3\n";
+    std::ofstream(root_ / "sys/tty0/dev") << "4:0\n";
+    Bind(2, "/dev/null");
+    const struct {
+        const char *active;
+        std::string path;
+        bool console;
+    } cases[] = {
+        {"tty0 ttyS0\n", "/dev/null", true},
+        {"tty0 ttyS0\n", Entry(2), true},
+        {"tty0 ttyS0\n", "/dev/zero", false},
+        {"ttyS0", "/dev/null", true},
+        {"tty0\n", "/dev/null", false},
+        {"tty0 ttyS0\n", Dev("ttyS0"), false},  // not a device at all
+        {"tty0 ttyS0\n", "/nonexistent/ttyS0", false},
+        {"", "/dev/null", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.active) + " " + c.path);
+        std::ofstream(root_ / "sys/console/active") << c.active;
+        EXPECT_EQ(maillink::posix::IsSystemConsoleIn(naming_, c.path.c_str()), c.console);
+    }
+    fs::remove(root_ / "sys/console/active");
+    EXPECT_FALSE(maillink::posix::IsSystemConsoleIn(naming_, "/dev/null")) << "no console listed";
+}

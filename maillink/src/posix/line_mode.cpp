@@ -132,6 +132,12 @@ bool ParseModeText(const char *text, LineMode &mode) {
     return true;
 }
 
+unsigned BitsPerCharacter(const LineMode &mode) {
+    const unsigned parity = mode.parity == 'n' ? 0 : 1;
+    const unsigned stop = mode.stopBits == StopBits::One ? 1 : 2;
+    return 1 + mode.dataBits + parity + stop;
+}
+
 bool SpeedForBaud(uint32_t baudRate, speed_t &speed) {
     for (const RateSpeed &entry : kRates) {
         if (entry.rate == baudRate) {

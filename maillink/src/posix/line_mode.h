@@ -22,6 +22,10 @@ struct LineMode {
 // refuses a malformed device control string).
 bool ParseModeText(const char *text, LineMode &mode);
 
+// Bits a character takes on the line: the start bit, the data bits, the parity bit if any and
+// the stop bits (1.5 counts as 2).
+unsigned BitsPerCharacter(const LineMode &mode);
+
 // The termios speed for a baud rate. Only the standard rates are mapped; any other rate (and 0,
 // which would mean "hang up") has no speed and makes the open fail, rather than running the line
 // at a rate the caller did not ask for.

@@ -1,5 +1,7 @@
 // The platform primitives on POSIX systems: termios serial devices named through
-// serial_device.h, waits that sleep once on the port instead of polling, errno as the error text.
+// serial_device.h (in low-latency mode while open, where the driver has one), waits that sleep
+// on the port instead of polling, errno as the error text.
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -8,12 +10,16 @@
 #include <poll.h>
 #include <sched.h>
 #include <sys/ioctl.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
 #include <termios.h>
 #include <unistd.h>
 
 #include "../error_text.h"
 #include "../platform.h"
 #include "line_mode.h"
+#include "low_latency.h"
 #include "posix_waits.h"
 #include "serial_device.h"
 
@@ -25,6 +31,9 @@ int g_lastErrno = 0;
 // The last read failed with an error (EIO once the other end has gone): the line can no longer
 // be waited on, so pauses are slept out.
 bool g_readFailed = false;
+// The open port's flags from before its low-latency mode, and the time a byte takes on its line.
+posix::SerialFlags g_serialFlags;
+long long g_byteNanoseconds = 0;
 
 int Fail(int error) {
     g_lastErrno = error;
@@ -40,17 +49,33 @@ void SleepFor(long long nanoseconds) {
     }
 }
 
+// SleepFor without the kernel's timer slack (50 us by default, by which a sleep may end late):
+// the sleep ends as the last awaited byte is due, and a late wake-up would add to the transfer.
+void SleepOnTime(long long nanoseconds) {
+    if (nanoseconds <= 0) return;
+#if defined(__linux__)
+    const int slack = ::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
+    ::prctl(PR_SET_TIMERSLACK, 1, 0, 0, 0);
+    SleepFor(nanoseconds);
+    if (slack > 0) ::prctl(PR_SET_TIMERSLACK, slack, 0, 0, 0);
+#else
+    SleepFor(nanoseconds);
+#endif
+}
+
 long long MonotonicNanoseconds() {
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-// True when bytes are waiting to be read on the descriptor.
-bool InputWaiting(int fd) {
+// How many bytes are waiting to be read on the descriptor; -1 when it cannot tell.
+int BytesWaiting(int fd) {
     int waiting = 0;
-    return ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0;
+    return ::ioctl(fd, FIONREAD, &waiting) == 0 ? waiting : -1;
 }
+
+bool InputWaiting(int fd) { return BytesWaiting(fd) > 0; }
 
 enum class PortWait { Input, TimeUp, LineGone };
 
@@ -170,6 +195,8 @@ uint32_t OpenPort(const char *modeText, uint32_t baudRate) {
         posix::CloseExclusive(fd);
         return kNoPort;
     }
+    g_serialFlags = posix::EnterLowLatency(fd);
+    g_byteNanoseconds = posix::ByteNanoseconds(posix::BitsPerCharacter(mode), baudRate);
     g_readFailed = false;
     Sleep(20);
     ::tcflush(fd, TCIOFLUSH);  // the outcome is not looked at, as on Windows
@@ -179,6 +206,8 @@ uint32_t OpenPort(const char *modeText, uint32_t baudRate) {
 void PurgeAndClose(uint32_t port) {
     if (port == kNoPort) return;
     ::tcflush(Descriptor(port), TCIOFLUSH);
+    posix::RestoreSerialFlags(Descriptor(port), g_serialFlags);
+    g_serialFlags = {};
     posix::CloseExclusive(Descriptor(port));
     g_readFailed = false;
 }
@@ -236,9 +265,12 @@ void Sleep(uint16_t milliseconds) {
 
 // One sleep for the whole remaining budget instead of a wake-up per poll: the budget keeps its
 // time (polls x nominal length), a silent line costs one wake-up, and an arriving byte ends the
-// sleep within the kernel's wake-up latency. The polls charged are those the time slept stands
-// for (posix::PollsBeforeInput).
-uint32_t WaitIdlePolls(uint32_t port, IdlePoll poll, uint32_t polls) {
+// sleep within the kernel's wake-up latency. Once input has come, the rest of the awaited bytes
+// cannot be there before the line has carried them: the wait sleeps that long (posix::TimeToCarry,
+// SleepOnTime) instead of waking for every byte as they trickle in, and waits on the port again
+// for any that are late. The polls charged are those the time slept stands for
+// (posix::PollsBeforeInput).
+uint32_t WaitIdlePolls(uint32_t port, IdlePoll poll, uint32_t polls, uint32_t awaitedBytes) {
     if (polls == 0) return 0;
     const long long nominal = posix::PollNanoseconds(poll);
     const long long start = MonotonicNanoseconds();
@@ -254,6 +286,11 @@ uint32_t WaitIdlePolls(uint32_t port, IdlePoll poll, uint32_t polls) {
     case PortWait::LineGone: SleepFor(deadline - MonotonicNanoseconds()); return polls;
     case PortWait::Input: break;
     }
+    const long long now = MonotonicNanoseconds();
+    const int waiting = BytesWaiting(Descriptor(port));
+    if (waiting >= 0)
+        SleepOnTime(std::min(deadline, now + posix::TimeToCarry(awaitedBytes, static_cast<uint32_t>(waiting),
+                                                                g_byteNanoseconds)) - now);
     return posix::PollsBeforeInput(MonotonicNanoseconds() - start, nominal, polls);
 }
 

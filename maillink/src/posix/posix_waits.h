@@ -41,6 +41,20 @@ constexpr uint32_t PollsBeforeInput(long long elapsed, long long nominal, uint32
     return static_cast<uint32_t>(std::clamp(spent, 1LL, most));
 }
 
+// The time one character takes on a line of bitsPerCharacter bits at baudRate.
+constexpr long long ByteNanoseconds(unsigned bitsPerCharacter, uint32_t baudRate) {
+    return baudRate == 0 ? 0 : 1'000'000'000LL * bitsPerCharacter / baudRate;
+}
+
+// How long a wait that has found input sleeps before it looks again: the time the line needs to
+// carry the awaited bytes that are missing, after which the last of them is there. The wait
+// noticed the first byte a wake-up latency after it came, so it notices the last one about as
+// late as a wait that woke for every byte would have (plus how late its timer fires); the
+// wake-ups in between are saved. 0 when all are there.
+constexpr long long TimeToCarry(uint32_t awaited, uint32_t waiting, long long byteNanoseconds) {
+    return awaited > waiting ? (awaited - waiting) * byteNanoseconds : 0;
+}
+
 // A write that cannot hand over any byte for this long (output stopped, nobody reading the other
 // end) gives up and reports what it handed over, instead of blocking for ever.
 constexpr int kWriteStallMilliseconds = 2000;

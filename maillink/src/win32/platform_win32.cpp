@@ -111,7 +111,7 @@ void Sleep(uint16_t milliseconds) {
 
 // On Windows an idle poll costs what the protocol's budgets were written for: one plain Sleep,
 // Sleep(0) in the echo wait, Sleep(1) and Sleep(5) in the acknowledge and reply waits.
-uint32_t WaitIdlePolls(uint32_t, IdlePoll poll, uint32_t) {
+uint32_t WaitIdlePolls(uint32_t, IdlePoll poll, uint32_t, uint32_t) {
     switch (poll) {
     case IdlePoll::EchoYield: ::Sleep(0); break;
     case IdlePoll::OneMillisecond: ::Sleep(1); break;

@@ -54,6 +54,8 @@ OpenAttempt TryOpenPort(unsigned number) {
     return attempt;
 }
 
+bool IsConsoleDevice(const std::string &device) { return maillink::posix::IsSystemConsole(device.c_str()); }
+
 std::string NoDeviceText(const std::string &label) {
     return label + " resolves to no device (see `relaycfg ports`)";
 }

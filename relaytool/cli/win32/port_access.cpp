@@ -56,6 +56,9 @@ OpenAttempt TryOpenPort(unsigned number) {
     return attempt;
 }
 
+// Windows keeps no console on its COM ports.
+bool IsConsoleDevice(const std::string &) { return false; }
+
 std::string NoDeviceText(const std::string &label) {
     return label + " is not a serial port of this computer (see `relaycfg ports`)";
 }
