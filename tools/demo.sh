@@ -10,7 +10,8 @@
 # wrote is still there in the next demo (delete the file to start again from the sample).
 # The program runs as a copy in the demo folder, with a settings file there that selects COM1:
 # the settings file beside the build's own executable is left alone. Closing the window ends
-# the demo and stops the simulator.
+# the demo and stops the simulator. The backups the window's Saves keep go to the demo folder too
+# (XDG_STATE_HOME for the program), not among the user's backups of real units.
 set -euo pipefail
 
 readonly state_dir="${XDG_STATE_HOME:-$HOME/.local/state}/relaytool-demo"
@@ -97,10 +98,11 @@ cat <<EOF
 demo: $(head -n 1 "$sim_log")
 demo: the repeater's memory is kept in $memory_file
 demo: (delete it to start again from the sample repeater)
+demo: each Save keeps the image it overwrites in $state_dir/relaycfg/backups
 demo: in the window: COM1 is chosen; press Load, edit the fields, press Save; Quit ends the demo.
 EOF
 
 status=0
-MAILLINK_DEVICE_DIR="$port_dir" "$state_dir/relaytool" || status=$?
+MAILLINK_DEVICE_DIR="$port_dir" XDG_STATE_HOME="$state_dir" "$state_dir/relaytool" || status=$?
 echo "demo: the window closed; the simulated repeater is stopped."
 exit "$status"

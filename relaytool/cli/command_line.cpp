@@ -16,7 +16,8 @@ struct CommandEntry {
 constexpr CommandEntry kCommands[] = {
     {Command::Ports, "ports"},          {Command::Show, "show"},
     {Command::Backup, "backup"},        {Command::Restore, "restore"},
-    {Command::Set, "set"},              {Command::PlanCheck, "plan check"},
+    {Command::Set, "set"},              {Command::Diff, "diff"},
+    {Command::PlanCheck, "plan check"},
     {Command::PlanApply, "plan apply"}, {Command::PlanCapture, "plan capture"},
 };
 
@@ -32,7 +33,7 @@ struct OptionRule {
 const OptionRule kOptions[] = {
     {"--port", true, {Command::Show, Command::Backup, Command::Restore, Command::Set,
                       Command::PlanApply, Command::PlanCapture}},
-    {"--json", false, {Command::Show, Command::Ports}},
+    {"--json", false, {Command::Show, Command::Ports, Command::Diff}},
     {"--all", false, {Command::Ports, Command::PlanApply}},
     {"--find", false, {Command::Ports}},
     {"--dry-run", false, {Command::Set}},
@@ -95,14 +96,16 @@ void CheckComplete(const Invocation &inv, const std::vector<std::string> &positi
     const bool needsFile = c == Command::Backup || c == Command::Restore ||
                            c == Command::PlanCheck || c == Command::PlanApply ||
                            c == Command::PlanCapture;
-    const std::size_t wanted = needsFile ? 1 : 0;
+    const std::size_t wanted = c == Command::Diff ? 2 : needsFile ? 1 : 0;
     if (positional.size() > wanted)
         throw UsageError(c, std::string("unexpected argument \"") + positional[wanted] + "\"");
+    if (c == Command::Diff && positional.size() < wanted)
+        throw UsageError(c, "diff compares two images: give A and B, each a backup FILE or a port");
     if (needsFile && positional.empty()) {
         const bool plan = c != Command::Backup && c != Command::Restore;
         throw UsageError(c, plan ? "the plan FILE is missing" : "the backup FILE is missing");
     }
-    const bool needsPort = c != Command::Ports && c != Command::PlanCheck;
+    const bool needsPort = c != Command::Ports && c != Command::PlanCheck && c != Command::Diff;
     if (needsPort && inv.port.empty()) throw UsageError(c, "--port is missing");
     if (c == Command::Set && !inv.edits.Any())
         throw UsageError(c, "set needs at least one field to change");
@@ -172,17 +175,18 @@ Invocation ParseCommandLine(const std::vector<std::string> &args) {
         }
     }
 
-    Level ports, show, backup, restore, set, plan, check, apply, capture;
+    Level ports, show, backup, restore, set, diff, plan, check, apply, capture;
     const std::pair<Command, Level *> leaves[] = {
         {Command::Ports, &ports}, {Command::Show, &show},       {Command::Backup, &backup},
-        {Command::Restore, &restore}, {Command::Set, &set},     {Command::PlanCheck, &check},
-        {Command::PlanApply, &apply}, {Command::PlanCapture, &capture},
+        {Command::Restore, &restore}, {Command::Set, &set},     {Command::Diff, &diff},
+        {Command::PlanCheck, &check}, {Command::PlanApply, &apply}, {Command::PlanCapture, &capture},
     };
     AddLevel(app, "ports", ports);
     AddLevel(app, "show", show);
     AddLevel(app, "backup", backup);
     AddLevel(app, "restore", restore);
     AddLevel(app, "set", set);
+    AddLevel(app, "diff", diff);
     CLI::App *planApp = AddLevel(app, "plan", plan);
     AddLevel(*planApp, "check", check);
     AddLevel(*planApp, "apply", apply);
@@ -282,6 +286,7 @@ Invocation ParseCommandLine(const std::vector<std::string> &args) {
         ApplyOption(inv, g.rule->name, g.value);
     }
     if (!positional.empty()) inv.file = positional.front();
+    if (inv.command == Command::Diff) inv.compared = positional;
     CheckComplete(inv, positional);
     return inv;
 }

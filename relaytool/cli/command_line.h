@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-enum class Command { None, Ports, Show, Backup, Restore, Set, PlanCheck, PlanApply, PlanCapture };
+enum class Command { None, Ports, Show, Backup, Restore, Set, Diff, PlanCheck, PlanApply, PlanCapture };
 
 // The field edits of `set`, as typed; each is applied through the window's rules.
 struct FieldEdits {
@@ -28,7 +28,8 @@ struct Invocation {
     bool version = false;  // --version
     std::string port;      // --port: COMn or, on POSIX, a device path
     std::string file;      // FILE of backup, restore and the plan commands
-    bool json = false;     // show --json, ports --find --json
+    std::vector<std::string> compared;  // diff: A and B, each a backup FILE or a port
+    bool json = false;     // show --json, ports --find --json, diff --json
     bool dryRun = false;   // set --dry-run
     bool force = false;    // backup --force: replace an existing FILE
     bool all = false;      // ports --all, plan apply --all

@@ -10,18 +10,23 @@
 #include "text_files.h"
 #include "unit_programming.h"
 
+bool ReadBackupFile(const std::string &path, std::ostream &err, BackupReading &backup) {
+    std::string text, error;
+    if (!ReadTextFile(path, text, error)) {
+        err << "Cannot read the backup: " << error << '\n';
+        return false;
+    }
+    backup = ParseBackup(text);
+    if (!backup.ok) err << "Refusing " << path << ": " << backup.error << '\n';
+    return backup.ok;
+}
+
 int RunRestore(const Invocation &invocation, Console io) {
     RepeaterSession session(invocation.port, io, invocation.quiet);
     // The file is judged before any transfer: a damaged or foreign file sends nothing.
-    std::string text, error;
-    if (!ReadTextFile(invocation.file, text, error)) {
-        io.err << "Cannot read the backup: " << error << "\nNothing was sent to the repeater.\n";
-        return kExitFile;
-    }
-    const BackupReading backup = ParseBackup(text);
-    if (!backup.ok) {
-        io.err << "Refusing " << invocation.file << ": " << backup.error
-               << "\nNothing was sent to the repeater.\n";
+    BackupReading backup;
+    if (!ReadBackupFile(invocation.file, io.err, backup)) {
+        io.err << "Nothing was sent to the repeater.\n";
         return kExitFile;
     }
 

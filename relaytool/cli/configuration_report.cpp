@@ -43,20 +43,37 @@ std::string JsonString(const std::string &text) {
     return out + "\"";
 }
 
+std::vector<ConfigurationRow> ConfigurationRows(const DisplayFields &f) {
+    return {{"Parent RFPI", Pairs(f.rfpiHex)},
+            {"PARK", f.parkPli + " " + f.parkDigits + " " + f.parkCheck},
+            {"Base RPN", f.baseRpn},
+            {"Repeater RPN", f.repeaterRpn},
+            {"Monitor beep", OnOff(f.monitorBeep)},
+            {"Ignore HOP control", OnOff(f.ignoreHop)},
+            {"Repeater RFPI", Pairs(f.repeaterRfpiHex)}};
+}
+
+std::string LabelColumn(const std::string &label) {
+    constexpr std::size_t kWidth = 20;  // "Ignore HOP control: "
+    std::string text = label.empty() ? label : label + ":";
+    text.resize(std::max(kWidth, text.size() + 1), ' ');
+    return text;
+}
+
 std::string ConfigurationText(const DisplayFields &f) {
-    return "Parent RFPI:        " + Pairs(f.rfpiHex) + "\n" +
-           "PARK:               " + f.parkPli + " " + f.parkDigits + " " + f.parkCheck + "\n" +
-           "Base RPN:           " + f.baseRpn + "\n" +
-           "Repeater RPN:       " + f.repeaterRpn + "\n" +
-           "Monitor beep:       " + OnOff(f.monitorBeep) + "\n" +
-           "Ignore HOP control: " + OnOff(f.ignoreHop) + "\n" +
-           "Repeater RFPI:      " + Pairs(f.repeaterRfpiHex) + "\n";
+    std::string text;
+    for (const ConfigurationRow &row : ConfigurationRows(f)) text += LabelColumn(row.label) + row.value + "\n";
+    return text;
 }
 
 std::string ConfigurationJson(const DisplayFields &f, const std::string &port, unsigned retries) {
+    return "{\"port\": " + JsonString(port) + ", " + ConfigurationJsonMembers(f) +
+           ", \"retries\": " + std::to_string(retries) + "}\n";
+}
+
+std::string ConfigurationJsonMembers(const DisplayFields &f) {
     auto boolean = [](bool b) { return b ? "true" : "false"; };
-    return "{\"port\": " + JsonString(port) +
-           ", \"parent_rfpi\": " + JsonString(Pairs(f.rfpiHex)) +
+    return "\"parent_rfpi\": " + JsonString(Pairs(f.rfpiHex)) +
            ", \"park_pli\": " + JsonString(f.parkPli) +
            ", \"park_digits\": " + JsonString(f.parkDigits) +
            ", \"park_check\": " + JsonString(f.parkCheck) +
@@ -64,8 +81,7 @@ std::string ConfigurationJson(const DisplayFields &f, const std::string &port, u
            ", \"repeater_rpn\": " + f.repeaterRpn +
            ", \"monitor_beep\": " + boolean(f.monitorBeep) +
            ", \"ignore_hop_control\": " + boolean(f.ignoreHop) +
-           ", \"repeater_rfpi\": " + JsonString(Pairs(f.repeaterRfpiHex)) +
-           ", \"retries\": " + std::to_string(retries) + "}\n";
+           ", \"repeater_rfpi\": " + JsonString(Pairs(f.repeaterRfpiHex));
 }
 
 DisplayFields FieldsOf(const uint8_t *image) {
@@ -74,15 +90,26 @@ DisplayFields FieldsOf(const uint8_t *image) {
     return RefreshImageForDisplay(copy.data());
 }
 
-std::string ImageDifferences(const uint8_t *first, const uint8_t *second, std::size_t size,
-                             const char *firstWord, const char *secondWord) {
+std::vector<ByteDifference> DifferingBytes(const uint8_t *first, const uint8_t *second, std::size_t size) {
+    std::vector<ByteDifference> differences;
+    for (std::size_t i = 0; i < size; ++i)
+        if (first[i] != second[i]) differences.push_back({i, first[i], second[i]});
+    return differences;
+}
+
+std::string DifferenceLines(const std::vector<ByteDifference> &differences, const char *firstWord,
+                            const char *secondWord) {
     std::string lines;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (first[i] == second[i]) continue;
-        const std::string name = ByteName(MemoryArea::Image, i);
-        lines += "byte " + std::to_string(i) + " (0x" + Byte(static_cast<uint8_t>(i)) +
-                 (name.empty() ? "" : ", " + name) + "): " + firstWord + " " + Byte(first[i]) +
-                 ", " + secondWord + " " + Byte(second[i]) + "\n";
+    for (const ByteDifference &d : differences) {
+        const std::string name = ByteName(MemoryArea::Image, d.offset);
+        lines += "byte " + std::to_string(d.offset) + " (0x" + Byte(static_cast<uint8_t>(d.offset)) +
+                 (name.empty() ? "" : ", " + name) + "): " + firstWord + " " + Byte(d.first) + ", " +
+                 secondWord + " " + Byte(d.second) + "\n";
     }
     return lines;
+}
+
+std::string ImageDifferences(const uint8_t *first, const uint8_t *second, std::size_t size,
+                             const char *firstWord, const char *secondWord) {
+    return DifferenceLines(DifferingBytes(first, second, size), firstWord, secondWord);
 }

@@ -2,6 +2,7 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <sstream>
@@ -98,9 +99,10 @@ bool IsNonAscii(char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; }
 //    (it reaches undefined behaviour where it asks, which it does outside strings, after a
 //    backslash and after a line-ending backslash). So each one in a basic string ("...",
 //    """...""") becomes its \u escape, which reads as the same text; after a backslash, where it
-//    is no escape, a '?' that is none either; in a comment a '?'. Outside quotes TOML allows none,
-//    and a literal string ('...') takes no escapes: there the text is refused. Invalid UTF-8 is
-//    refused. Line ends stay, so every line number the reader gives is the file's (a column on a
+//    is no escape, a '?' that is none either; in a comment a '?'. A literal string ('...',
+//    '''...''') takes no escapes: one that holds non-ASCII text becomes the basic string of the
+//    same text. Outside quotes TOML allows none: there the text is refused, and so is invalid
+//    UTF-8. Line ends stay, so every line number the reader gives is the file's (a column on a
 //    line with escapes may be further right).
 //  - No nesting deeper than kMaxPlanNesting, which would exhaust the reader's stack: a dotted name
 //    (a table header or a key; bare or quoted parts, blanks allowed around the dots) of more
@@ -204,6 +206,7 @@ private:
         const bool basic = quote == '"';
         const std::string_view triple = basic ? std::string_view("\"\"\"") : std::string_view("'''");
         const bool multiLine = text_.substr(at_, 3) == triple;
+        if (!basic && LiteralHoldsNonAscii(multiLine)) return LiteralAsBasic(multiLine);
         for (int i = multiLine ? 3 : 1; i > 0; --i) Copy();
         while (at_ < text_.size() && refusal_.empty()) {
             const char c = text_[at_];
@@ -220,8 +223,6 @@ private:
             if (c == '\n') {
                 NewLine();
                 Copy();
-            } else if (IsNonAscii(c) && !basic) {
-                Refuse(at_, "a non-ASCII character in a literal string ('...'): put the text in double quotes");
             } else if (IsNonAscii(c)) {
                 if (CodePoint(value)) out_ += Escape(value);
             } else if (c == '\\' && basic) {
@@ -231,6 +232,56 @@ private:
                 } else if (at_ < text_.size() && text_[at_] != '\n') {
                     Copy();  // the escaped character (a line end is the loop's)
                 }
+            } else {
+                Copy();
+            }
+        }
+    }
+
+    // Whether the literal string starting at at_ holds a non-ASCII byte before its end.
+    bool LiteralHoldsNonAscii(bool multiLine) const {
+        for (std::size_t i = at_ + (multiLine ? 3 : 1); i < text_.size(); ++i) {
+            const bool end = multiLine ? text_.substr(i, 3) == "'''" : (text_[i] == '\'' || text_[i] == '\n');
+            if (end) return false;
+            if (IsNonAscii(text_[i])) return true;
+        }
+        return false;
+    }
+
+    // The literal string at at_ as the basic string of the same text: backslashes and double quotes
+    // escaped, non-ASCII characters as their \u escapes. Line ends stay, and so does whatever the
+    // reader refuses in both kinds (control characters, an unterminated string, stray quotes).
+    void LiteralAsBasic(bool multiLine) {
+        const std::string_view delimiter = multiLine ? "\"\"\"" : "\"";
+        out_ += delimiter;
+        at_ += delimiter.size();
+        while (at_ < text_.size() && refusal_.empty()) {
+            const char c = text_[at_];
+            uint32_t value = 0;
+            if (multiLine && text_.substr(at_, 3) == "'''") {
+                std::size_t quotes = 3;
+                while (at_ + quotes < text_.size() && text_[at_ + quotes] == '\'') ++quotes;
+                // One or two quotes just before the closing three belong to the text.
+                const std::size_t inText = std::min<std::size_t>(quotes - 3, 2);
+                out_.append(inText, '\'').append(delimiter).append(quotes - 3 - inText, '\'');
+                at_ += quotes;
+                return;
+            }
+            if (!multiLine && (c == '\'' || c == '\n')) {
+                if (c == '\'') {
+                    out_ += '"';
+                    ++at_;
+                }
+                return;  // (a line end: unterminated, which the reader reports)
+            }
+            if (c == '\n') {
+                NewLine();
+                Copy();
+            } else if (c == '\\' || c == '"') {
+                out_ += '\\';
+                Copy();
+            } else if (IsNonAscii(c)) {
+                if (CodePoint(value)) out_ += Escape(value);
             } else {
                 Copy();
             }

@@ -67,8 +67,7 @@ inline constexpr std::size_t kMaxPlanSize = 64 * 1024;
 inline constexpr int kMaxPlanNesting = 8;
 
 // Reads the plan's TOML (a leading UTF-8 byte order mark is skipped). Too large, too deeply
-// nested, not UTF-8, with a non-ASCII character outside quotes or in a literal string ('...'),
-// or no TOML at all: isToml false.
+// nested, not UTF-8, with a non-ASCII character outside quotes, or no TOML at all: isToml false.
 PlanReading ParsePlan(std::string_view text);
 
 // A TOML basic string ("Hall \"A\"") for a text, for plans that relaycfg writes.

@@ -45,3 +45,10 @@ std::string ShellQuoted(const std::string &text);
 
 // What --port takes, for the help text.
 const char *PortOptionHelp();
+
+// Whether an argument of `diff` names a port rather than a backup file: COM1 to COM9 (any letter
+// case), and on POSIX a path under /dev/ or the path of a character device (a link to one).
+// Anything else names a file (a file called COM1 is given as ./COM1).
+bool NamesAPort(const std::string &argument);
+// That rule, for the help text (whole lines).
+const char *PortOperandHelp();

@@ -21,6 +21,7 @@ int Dispatch(const Invocation &invocation, Console io) {
     case Command::Backup: return RunBackup(invocation, io);
     case Command::Restore: return RunRestore(invocation, io);
     case Command::Set: return RunSet(invocation, io);
+    case Command::Diff: return RunDiff(invocation, io);
     case Command::PlanCheck: return RunPlanCheck(invocation, io);
     case Command::PlanApply: return RunPlanApply(invocation, io);
     case Command::PlanCapture: return RunPlanCapture(invocation, io);

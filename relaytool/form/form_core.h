@@ -11,6 +11,8 @@
 //   changed: ReadPortSetting / WritePortSetting over SystemServices are in settings_rules.h.
 //   changed: FormView::DropQueuedInput() added: the core calls it when a transfer's busy state
 //            ends, so that clicks and keys made meanwhile never act afterwards.
+//   changed: a Save first keeps the unit's image as an automatic backup (SaveKeepingBackup, the
+//            default of Transfers::save); nothing for the views to do.
 #pragma once
 
 #include "control_table.h"
@@ -69,10 +71,16 @@ enum class Handler {
 };
 const char *HandlerName(Handler handler);
 
+// The window's Save: the memory layer's Save that first keeps the image it overwrites, saved as
+// an automatic backup where relaycfg keeps its own (backup_folder.h), named after the port of
+// PortSettings (COM3-20250131T140509.txt), so that `relaycfg restore` puts it back. A backup that
+// cannot be read or saved is passed over unseen: the Save goes on as without it.
+WorkflowResult SaveKeepingBackup();
+
 // The Load and Save sequences the core runs (the memory layer's, unless a test replaces them).
 struct Transfers {
     WorkflowResult (*load)() = LoadFromRepeater;
-    WorkflowResult (*save)() = SaveToRepeater;
+    WorkflowResult (*save)() = SaveKeepingBackup;
 };
 
 class FormCore {

@@ -2,12 +2,15 @@
 // display of the image that ends every transfer.
 #include "form_core.h"
 
+#include "backup_folder.h"
 #include "display_rules.h"
 #include "image_rules.h"
 #include "memory_buffers.h"
 #include "memory_transfer.h"
 #include "port_settings.h"
 #include "workflow_state.h"
+
+#include <ctime>
 
 namespace {
 
@@ -30,6 +33,14 @@ private:
 };
 
 }  // namespace
+
+WorkflowResult SaveKeepingBackup() {
+    return SaveToRepeaterKeepingPrevious([](const RepeaterMemory &previous) {
+        const std::string port = "COM" + std::to_string(PortSettings.PortNumber);
+        std::string path, error;
+        SaveAutomaticBackup(previous, port, port, std::time(nullptr), path, error);
+    });
+}
 
 bool FormCore::ChoosePort() {
     if (view_.PortIndex() == -1) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 
+#include "backup_file.h"
 #include "image_layout.h"
 #include "memory_buffers.h"
 #include "memory_transfer.h"
@@ -30,6 +31,36 @@ WorkflowResult CheckDevice() {
     return {};
 }
 
+// The device's image and the identification block, handed to keep when the image was read whole.
+void KeepPrevious(const PreviousMemoryKeeper &keep) {
+    RepeaterMemory previous;
+    if (ReadConfigImageInto(previous.image.data(), 0, kImageCount) != 0) return;
+    std::copy_n(InfoBlock, previous.info.size(), previous.info.begin());
+    try {
+        keep(previous);
+    } catch (...) {
+        // Whatever went wrong in keeping it, the Save it guards must not be stopped by it.
+    }
+}
+
+// The Save sequence; keep, when not empty, first gets what the write will overwrite.
+WorkflowResult Save(ImageBytes &readBack, const PreviousMemoryKeeper &keep) {
+    const WorkflowResult device = CheckDevice();
+    if (device.outcome != WorkflowOutcome::Done) return device;
+    if (keep) KeepPrevious(keep);
+
+    const int8_t code = WriteConfigImage(0, kImageCount);
+    if (code != 0) return Failed(code);
+
+    readBack.fill(0);
+    const int8_t readCode = ReadConfigImageInto(readBack.data(), 0, kImageCount);
+    if (readCode != 0) return {WorkflowOutcome::SaveNotTaken, readCode};
+    const int offset = FirstCheckedDifference(ConfigImage, readBack.data(), readBack.size());
+    if (offset < 0) return {};
+    const auto at = static_cast<std::size_t>(offset);
+    return {WorkflowOutcome::SaveNotTaken, 0, offset, ConfigImage[at], readBack[at]};
+}
+
 }  // namespace
 
 WorkflowResult LoadFromRepeater() {
@@ -53,20 +84,11 @@ WorkflowResult SaveToRepeater() {
     return SaveToRepeaterWithReadBack(readBack);
 }
 
-WorkflowResult SaveToRepeaterWithReadBack(ImageBytes &readBack) {
-    const WorkflowResult device = CheckDevice();
-    if (device.outcome != WorkflowOutcome::Done) return device;
+WorkflowResult SaveToRepeaterWithReadBack(ImageBytes &readBack) { return Save(readBack, {}); }
 
-    const int8_t code = WriteConfigImage(0, kImageCount);
-    if (code != 0) return Failed(code);
-
-    readBack.fill(0);
-    const int8_t readCode = ReadConfigImageInto(readBack.data(), 0, kImageCount);
-    if (readCode != 0) return {WorkflowOutcome::SaveNotTaken, readCode};
-    const int offset = FirstCheckedDifference(ConfigImage, readBack.data(), readBack.size());
-    if (offset < 0) return {};
-    const auto at = static_cast<std::size_t>(offset);
-    return {WorkflowOutcome::SaveNotTaken, 0, offset, ConfigImage[at], readBack[at]};
+WorkflowResult SaveToRepeaterKeepingPrevious(const PreviousMemoryKeeper &keep) {
+    ImageBytes readBack{};
+    return Save(readBack, keep);
 }
 
 bool IsUncheckedByte(std::size_t offset) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "image_layout.h"
@@ -29,6 +30,7 @@ struct WorkflowResult {
 };
 
 using ImageBytes = std::array<uint8_t, layout::kImageSize>;
+struct RepeaterMemory;  // backup_file.h
 
 // Reads the identification block, checks the device type and reads the image. Only a Done
 // load sets DataLoaded. A load that fails puts ConfigImage back as it was before, so a partly
@@ -43,6 +45,18 @@ WorkflowResult LoadFromRepeater();
 WorkflowResult SaveToRepeater();
 // The same, handing the image read back to the caller (as far as it was read).
 WorkflowResult SaveToRepeaterWithReadBack(ImageBytes &readBack);
+
+// What a Save keeps of the memory it is about to overwrite.
+using PreviousMemoryKeeper = std::function<void(const RepeaterMemory &)>;
+
+// SaveToRepeater, keeping first what it overwrites: after the device check (an unsupported device
+// is not read), the image the device holds is read with the mails of a Load's image read, into a
+// scratch buffer (ConfigImage keeps the edited image), and when the whole image came it is handed
+// to keep with the identification block just read, before the first write mail. That is a safety
+// net, not a condition: a read that fails, and a keep that fails or throws, are passed over, and
+// the Save goes on exactly as SaveToRepeater's (every transfer starts with SmInit, so an error the
+// read left in the mail layer does not block the write).
+WorkflowResult SaveToRepeaterKeepingPrevious(const PreviousMemoryKeeper &keep);
 
 // Bytes 22 and 23 are cleared before every Save and not interpreted; the device may set them
 // itself, so the check after a Save does not count them as a difference.

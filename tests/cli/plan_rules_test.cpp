@@ -138,7 +138,10 @@ TEST(PlanRules, TooLargeOrTooDeeplyNestedTextIsRefusedBeforeTheTomlReader) {
         {"an accent first after a line-ending backslash", "[site]\nname = \"\"\"\\  \n\n  \xC3\xA9t\xC3\xA9\"\"\"\n", nullptr},
         {"an accent after a backslash: no escape", "[site]\nname = \"\"\"a\\\xC3\xA9\"\"\"\n", "2:"},
         {"an accent outside quotes", b + "caf\xC3\xA9 = 1\n", "4:4: a character outside quotes"},
-        {"an accent in a literal string", b + "[site]\nname = 'caf\xC3\xA9'\n", "5:12: a non-ASCII character in a literal"},
+        {"an accent in a literal string", b + "[site]\nname = 'caf\xC3\xA9'\n", nullptr},
+        {"an accent in a multi-line literal string", b + "[site]\nname = '''\ncaf\xC3\xA9\n'''\n", nullptr},
+        {"an accent and a control character in a literal string", b + "[site]\nname = 'caf\xC3\xA9\x01'\n", "5:"},
+        {"an accent in an unterminated literal string", b + "[site]\nname = 'caf\xC3\xA9\nx = 1\n", "5:"},
         {"not UTF-8", b + "[site]\nname = \"caf\xE9\"\n", "5:12: not UTF-8 text"},
         {"a line-ending backslash, then quotes", "[site]\nname = \"\"\"a\\\n\"\"\"\n", nullptr},
     };
@@ -158,6 +161,16 @@ TEST(PlanRules, TooLargeOrTooDeeplyNestedTextIsRefusedBeforeTheTomlReader) {
     ASSERT_TRUE(marked.Holds()) << Problems(marked);
     EXPECT_EQ(marked.siteName, "Entrep\xC3\xB4t \xC3\xA9t\xC3\xA9 \xF0\x9F\x93\xA1");
     EXPECT_EQ(marked.units.size(), 1u);
+    // Literal strings with non-ASCII text read as written, backslashes, quotes and the quotes
+    // before a multi-line string's end included; the lines after them keep their numbers.
+    const PlanReading literal = ParsePlan("[site]\nname = 'Halle S\xC3\xBC" "d \\ \"Nord\"'\n"
+                                          "[base]\nname = '''\nB\xC3\xA4se \\n\n'' \"\"\"'''''\n"
+                                          "rfpi = \"02 5A 3C 81 43\"\ncolour = 1\n");
+    ASSERT_TRUE(literal.isToml) << literal.error;
+    EXPECT_EQ(literal.plan.siteName, "Halle S\xC3\xBC" "d \\ \"Nord\"");
+    EXPECT_EQ(literal.plan.baseName, "B\xC3\xA4se \\n\n'' \"\"\"''");
+    ASSERT_EQ(literal.problems.size(), 1u);
+    EXPECT_EQ(literal.problems[0].line, 8) << literal.problems[0].text;
 }
 
 // A chain of 30,000 generations and a cycle of 10,000 repeaters: walked without recursion, and

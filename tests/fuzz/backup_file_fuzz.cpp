@@ -1,8 +1,8 @@
-// The backup file's reader with arbitrary text, as `relaycfg restore` meets it. Checked: a reading
-// is accepted exactly when it has no error; what is accepted is the backup of a supported
-// repeater, and written back out (FormatBackup) reads the same again; a UTF-8 byte order mark in
-// front changes nothing. The text is a heap block of exactly its size, so AddressSanitizer reports
-// any read beyond it.
+// The backup file's reader with arbitrary text, as `relaycfg restore` and `relaycfg diff` meet
+// it. Checked: a reading is accepted exactly when it has no error; what is accepted is the backup
+// of a supported repeater, and written back out (FormatBackup) reads the same again; a UTF-8 byte
+// order mark in front changes nothing. The text is a heap block of exactly its size, so
+// AddressSanitizer reports any read beyond it.
 //
 // Input: the file's content.
 #include <cstdint>

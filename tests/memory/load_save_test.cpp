@@ -2,6 +2,9 @@
 // the shared image rules.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
+#include "backup_file.h"
 #include "image_rules.h"
 #include "load_save.h"
 #include "memory_transfer.h"
@@ -193,6 +196,58 @@ TEST_F(MemoryLoadSave, FailedReadBackIsASaveNotTakenWithTheTransferCode) {
     EXPECT_EQ(ImageBytes(0, 80), edited);
     const Bytes after = sim_.Config();
     EXPECT_EQ(Bytes(after.begin(), after.begin() + 80), edited) << "the write itself went through";
+}
+
+// The window's Save keeps what it overwrites: the device's image, read after the device check and
+// before the first write. A read or a keep that fails leaves the Save as it is without them; the
+// error a failed read leaves in the mail layer does not block the write.
+TEST_F(MemoryLoadSave, SaveKeepsTheImageItOverwritesAsASafetyNetOnly) {
+    const Bytes device = GiveDeviceDistinctConfig(0x29);
+    Bytes edited(device.begin(), device.begin() + 80);
+    for (uint8_t &b : edited) b ^= 0x5A;
+    edited[22] = edited[23] = 0;
+    const Bytes deviceImage(device.begin(), device.begin() + 80);
+    struct Case {
+        const char *name;
+        uint8_t deviceType;
+        unsigned failingMail;  // with its retry; 0: none
+        bool keepThrows;
+        WorkflowOutcome outcome;
+        bool kept;
+        unsigned mails;
+    };
+    const Case cases[] = {
+        {"kept", 'a', 0, false, WorkflowOutcome::Done, true, kSaveMails + 10},
+        {"keeping it fails", 'a', 0, true, WorkflowOutcome::Done, true, kSaveMails + 10},
+        {"its read fails", 'a', kInfoMails + 2, false, WorkflowOutcome::Done, false, kSaveMails + 3},
+        {"unsupported device", 'b', 0, false, WorkflowOutcome::UnsupportedDevice, false, kInfoMails},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        sim_.SetConfig(device);
+        DeviceType(c.deviceType);
+        if (c.failingMail != 0) FaultTwice({Fault::BadChecksum, c.failingMail, 0});
+        else sim_.SetFault({});
+        std::copy(edited.begin(), edited.end(), ConfigImage);
+        std::vector<RepeaterMemory> kept;
+
+        const WorkflowResult result = SaveToRepeaterKeepingPrevious([&](const RepeaterMemory &previous) {
+            kept.push_back(previous);
+            if (c.keepThrows) throw std::runtime_error("no room for the backup");
+        });
+
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(sim_.MailCount(), c.mails);
+        EXPECT_EQ(ImageBytes(0, 80), edited) << "the edited image is not touched by the read";
+        const Bytes now = sim_.Config();
+        EXPECT_EQ(Bytes(now.begin(), now.begin() + 80),
+                  c.outcome == WorkflowOutcome::Done ? edited : deviceImage);
+        ASSERT_EQ(kept.size(), c.kept ? 1u : 0u);
+        if (!c.kept) continue;
+        EXPECT_EQ(Bytes(kept[0].image.begin(), kept[0].image.end()), deviceImage);
+        const auto info = sim_.Info();
+        EXPECT_EQ(Bytes(kept[0].info.begin(), kept[0].info.end()), Bytes(info.begin(), info.end()));
+    }
 }
 
 TEST(SaveCheckText, NamesTheByteOrTheTransferError) {

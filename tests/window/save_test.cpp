@@ -2,9 +2,15 @@
 // with the save-time rules and nothing else changed; and every way a Save is refused or fails.
 #include "workflow_fixture.h"
 
+#include "backup_file.h"
+#include "test_files.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+
+#include <filesystem>
+#include <regex>
 
 namespace {
 
@@ -142,8 +148,8 @@ TEST_F(WindowSave, TransferFailuresAreReportedAsWriteErrors) {
     const Case cases[] = {
         {"identification read fails", {Fault::BadChecksum, 2, 0},
          "An error occured while writing to target: Checksum error.", 3, 0},
-        {"third write mail's echo corrupted", {Fault::CorruptEcho, kInfoMails + 3, 9},
-         "An error occured while writing to target: No local echo.", kInfoMails + 4, 24},
+        {"third write mail's echo corrupted", {Fault::CorruptEcho, kInfoMails + kImageMails + 3, 9},
+         "An error occured while writing to target: No local echo.", kInfoMails + kImageMails + 4, 24},
     };
     RecordingForm &f = OpenOnCom1();
     Load();
@@ -189,6 +195,51 @@ TEST_F(WindowSave, AWriteTheDeviceIgnoredIsReportedAndTheEditKept) {
     Click(f.SaveButton);
     EXPECT_TRUE(BoxTexts().empty());
     EXPECT_EQ(sim.Config()[2], 6);
+}
+
+// Each Save first keeps the unit's image where relaycfg keeps its automatic backups, in the format
+// `relaycfg restore` reads; a backup that cannot be saved leaves the Save as it is, unseen.
+TEST_F(WindowSave, EachSaveKeepsTheImageItOverwritesForRelaycfgRestore) {
+    const auto deviceImage = [this] {
+        const Bytes config = sim.Config();
+        return Bytes(config.begin(), config.begin() + 80);
+    };
+    RecordingForm &f = OpenOnCom1();
+    const Bytes before = deviceImage();
+    Load();
+    sim.SetFault({});
+    Edit(f.RepeaterRbnEdit, "6");
+    Click(f.SaveButton);
+    const Bytes afterFirst = deviceImage();
+    Edit(f.RepeaterRbnEdit, "4");
+    Click(f.SaveButton);
+    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_EQ(sim.Config()[2], 4);
+
+    std::vector<Bytes> kept;
+    const std::regex name(R"(COM1-\d{8}T\d{6}(-\d+)?\.txt)");
+    for (const auto &entry : std::filesystem::directory_iterator(StateHome() + "/relaycfg/backups")) {
+        EXPECT_TRUE(std::regex_match(entry.path().filename().string(), name)) << entry.path();
+        const BackupReading backup = ParseBackup(ReadFileOrEmpty(entry.path().string()));
+        ASSERT_TRUE(backup.ok) << backup.error;
+        EXPECT_EQ(backup.port, "COM1");
+        kept.emplace_back(backup.memory.image.begin(), backup.memory.image.end());
+    }
+    std::vector<Bytes> expected = {before, afterFirst};
+    std::sort(kept.begin(), kept.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(kept, expected) << "one backup per Save, each of the image the Save overwrote";
+
+    // A plain file where the state folder should be: no backup, the same Save, no message.
+    const std::string blocked = folder.File("blocked");
+    WriteFile(blocked, "not a folder");
+    ::setenv("XDG_STATE_HOME", blocked.c_str(), 1);
+    sim.SetFault({});
+    Edit(f.RepeaterRbnEdit, "2");
+    Click(f.SaveButton);
+    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_EQ(sim.MailCount(), kSaveMails);
+    EXPECT_EQ(sim.Config()[2], 2);
 }
 
 }  // namespace

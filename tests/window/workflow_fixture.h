@@ -1,6 +1,7 @@
 // The window against a simulated repeater: the device published as COM1 in the test's private
-// port directory (so the port list offers it and selects it), the program-wide state reset, and
-// helpers that act as a user does: clicks, typing, leaving a field with Tab.
+// port directory (so the port list offers it and selects it), a private folder for the automatic
+// backups of its Saves, the program-wide state reset, and helpers that act as a user does:
+// clicks, typing, leaving a field with Tab.
 #pragma once
 
 #include "maillink.h"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -26,8 +28,9 @@ using Bytes = std::vector<uint8_t>;
 // Mails of a Load or Save: four for the identification block, then ten for the image.
 inline constexpr unsigned kInfoMails = 4;
 inline constexpr unsigned kImageMails = 10;
-// A Save: the identification block, the image written, and the image read back to check it.
-inline constexpr unsigned kSaveMails = kInfoMails + 2 * kImageMails;
+// A Save: the identification block, the image read to keep it as a backup, the image written, and
+// the image read back to check it.
+inline constexpr unsigned kSaveMails = kInfoMails + 3 * kImageMails;
 
 inline constexpr uint8_t kClassAParent[5] = {0x02, 0x5A, 0x3C, 0x81, 0x43};
 
@@ -40,6 +43,7 @@ protected:
         DataLoaded = false;
         ParkLastDigit = '\0';
         PortSettings = PortSettingsRecord{};
+        ::setenv("XDG_STATE_HOME", StateHome().c_str(), 1);
         sim.Start();
         sim.Publish(ports.Path(), 1);
     }
@@ -47,6 +51,7 @@ protected:
     void TearDown() override {
         SetTransferProgressHook({});
         WindowTest::TearDown();
+        ::unsetenv("XDG_STATE_HOME");
         EXPECT_EQ(hComPort, MAILLINK_NO_PORT) << "a transfer left the port open";
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor was not restored";
     }
@@ -80,6 +85,8 @@ protected:
     }
 
     static Bytes Image() { return Bytes(ConfigImage, ConfigImage + 80); }
+    // Where the Saves' automatic backups go: STATE/relaycfg/backups.
+    std::string StateHome() const { return folder.File("state"); }
 
     // A click with the mouse; the handler and its transfers run before it returns.
     void Click(QWidget *control) {

@@ -3,12 +3,15 @@
 // key that commits the field being edited before it saves.
 #include "window_fixture.h"
 
+#include "backup_file.h"
 #include "form_messages.h"
 #include "memory_transfer.h"
 #include "park_codec.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <utility>
 
@@ -198,6 +201,20 @@ TEST_F(LoadSaveTest, EditThroughEveryFieldThenSaveWritesTheImage) {
     EXPECT_EQ(RepeaterConfig("RELAY_WINE_SIM7"), expected);
     EXPECT_EQ(Text(ControlId::RepeaterRbnEdit), "123");
     EXPECT_EQ(Text(ControlId::WrsRfpiEdit), "1A 1B 2C 3D 7B");
+
+    // What the Save overwrote is kept where relaycfg keeps its backups, for `relaycfg restore`.
+    const std::vector<std::string> backups = AutomaticBackups();
+    ASSERT_EQ(backups.size(), 1u);
+    const std::string name = backups[0].substr(backups[0].find_last_of('\\') + 1);
+    EXPECT_EQ(name.rfind("COM7-", 0), 0u) << name;
+    std::ifstream file(backups[0], std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const BackupReading backup = ParseBackup(text);
+    ASSERT_TRUE(backup.ok) << backup.error;
+    EXPECT_EQ(backup.port, "COM7");
+    const std::vector<uint8_t> sample = SampleConfig();
+    EXPECT_EQ(std::vector<uint8_t>(backup.memory.image.begin(), backup.memory.image.end()),
+              std::vector<uint8_t>(sample.begin(), sample.begin() + 80));
 }
 
 // The edit control's own clipboard keys paste through the masked-text model too.

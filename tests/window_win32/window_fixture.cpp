@@ -4,8 +4,10 @@
 #include "port_settings.h"
 #include "workflow_state.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -35,6 +37,19 @@ std::vector<uint8_t> ConfigBytesOf(const std::string &path) {
 
 std::vector<uint8_t> sampleConfig;
 
+// A new, empty folder under the user's temporary folder.
+std::string NewTemporaryFolder() {
+    static unsigned counter = 0;
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof temp, temp);
+    const std::string folder = std::string(temp) + "relaytool-window-test-" + std::to_string(GetCurrentProcessId()) +
+                               "-" + std::to_string(++counter);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::create_directories(folder, ignored);
+    return folder;
+}
+
 }  // namespace
 
 std::vector<uint8_t> SampleConfig() { return sampleConfig; }
@@ -57,8 +72,19 @@ std::vector<uint8_t> WindowTest::RepeaterConfig(const char *memoryFileVariable) 
     return ConfigBytesOf(path);
 }
 
+std::vector<std::string> WindowTest::AutomaticBackups() const {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto &entry : std::filesystem::directory_iterator(localAppData_ + "\\relaycfg\\backups", ec))
+        files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 void WindowTest::SetUp() {
     if (sampleConfig.empty()) sampleConfig = RepeaterConfig("RELAY_WINE_SIM2");
+    localAppData_ = NewTemporaryFolder();
+    _putenv_s("LOCALAPPDATA", localAppData_.c_str());
     // The program-wide state of the memory layer, as a fresh program has it.
     std::memset(ConfigImage, 0, sizeof ConfigImage);
     std::memset(InfoBlock, 0, sizeof InfoBlock);
@@ -89,6 +115,8 @@ void WindowTest::TearDown() {
     const auto left = Boxes();
     for (const SeenBox &box : left) ADD_FAILURE() << "message box not expected by the test: " << box.text;
     boxes_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(localAppData_, ignored);
 }
 
 void WindowTest::Pump() {

@@ -2,7 +2,8 @@
 // mouse and keyboard cause, against the simulated repeaters that the Wine driver
 // (tests/wine/run-window-suite.sh) starts: COM2 the sample repeater, COM3 one with a parent of
 // another ARI class, COM4 another device type, COM5 one whose replies are all damaged, COM7 the
-// sample repeater again (for the one Save that succeeds with edits).
+// sample repeater again (for the one Save that succeeds with edits). The automatic backups of the
+// Saves go to a private %LOCALAPPDATA% of each test.
 #pragma once
 
 #include "form_window.h"
@@ -59,11 +60,14 @@ public:
     static std::string SettingsPath();
     static std::string ReadSettings();
     static std::vector<uint8_t> RepeaterConfig(const char *memoryFileVariable);
+    // The files in the test's automatic backups folder (%LOCALAPPDATA%\relaycfg\backups), by path.
+    std::vector<std::string> AutomaticBackups() const;
 
 protected:
     Win32Services system_;
     std::unique_ptr<FormWindow> window_;
     std::unique_ptr<MessageBoxWatcher> boxes_;
+    std::string localAppData_;
 };
 
 // The configuration bytes of the sample repeater (COM2) as the run starts.

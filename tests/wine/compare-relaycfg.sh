@@ -7,7 +7,8 @@
 #   show     `show`, `show --json` and `ports --find --quiet`: the same text, the same exit code
 #   backup   `backup FILE`: the same file (but for its "saved:" time), the same message
 #   restore  `restore FILE` of another repeater's backup: the same message, the same memory in
-#            the repeater afterwards; a damaged file refused alike, the repeater untouched
+#            the repeater afterwards; a damaged file refused alike, the repeater untouched;
+#            `diff FILE COM1` before the restore (they differ) and after it (alike)
 #   plan     `plan check` of a sound plan (tree and --dot) and of a broken one (every rule
 #            reported with its line): the same text, the same exit code; no repeater needed
 set -euo pipefail
@@ -158,8 +159,10 @@ for platform in linux windows; do
       ;;
     restore)
       run "$platform" damaged restore --port COM1 --quiet "$(file_arg damaged-backup.txt)"
+      run "$platform" differs diff "$(file_arg other-backup.txt)" COM1 --quiet
       run "$platform" restore restore --port COM1 --quiet "$(file_arg other-backup.txt)"
       run "$platform" after show --port COM1 --quiet
+      run "$platform" alike diff "$(file_arg other-backup.txt)" COM1 --quiet
       ;;
   esac
   sim_stop_all
@@ -189,10 +192,17 @@ case $what in
     check "the backup file is not empty" yes "$([ -s "$RUN_DIR/backup.linux.content" ] && echo yes || echo no)"
     ;;
   restore)
-    for name in damaged restore after; do
+    for name in damaged differs restore after alike; do
       check "$name: exit code" "$(cat "$RUN_DIR/$name.linux.rc")" "$(cat "$RUN_DIR/$name.windows.rc")"
     done
     check "damaged: refused as a file error" 6 "$(cat "$RUN_DIR/damaged.windows.rc")"
+    check "diff before the restore: the images differ" 5 "$(cat "$RUN_DIR/differs.windows.rc")"
+    check "diff after the restore: alike" 0 "$(cat "$RUN_DIR/alike.windows.rc")"
+    for name in differs alike; do
+      normalize "$RUN_DIR/$name.linux.out" >"$RUN_DIR/$name.linux.txt"
+      normalize "$RUN_DIR/$name.windows.out" >"$RUN_DIR/$name.windows.txt"
+      check_files "$name: output" "$RUN_DIR/$name.linux.txt" "$RUN_DIR/$name.windows.txt"
+    done
     check "restore: exit code is 0" 0 "$(cat "$RUN_DIR/restore.linux.rc")"
     check "restore: message" "$(normalize "$RUN_DIR/restore.linux.out")" "$(normalize "$RUN_DIR/restore.windows.out")"
     check_files "restore: the repeater's memory afterwards" "$RUN_DIR/repeater.linux.mem" "$RUN_DIR/repeater.windows.mem"

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "command_line.h"
@@ -75,6 +76,19 @@ PortTarget::~PortTarget() {
 
 const char *PortOptionHelp() {
     return "COM1 to COM9, or the path of a serial device (for example /dev/ttyUSB0)";
+}
+
+bool NamesAPort(const std::string &argument) {
+    uint8_t number = 0;
+    if (IsComName(argument, number) || argument.rfind("/dev/", 0) == 0) return true;
+    struct stat info {};
+    return ::stat(argument.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+const char *PortOperandHelp() {
+    return "COM1 to COM9 (any letter case), a path under /dev/ and the path of a character\n"
+           "device (or of a link to one) are PORTs; anything else is a backup FILE (a file\n"
+           "called COM1 is given as ./COM1).\n";
 }
 
 std::string ShellQuoted(const std::string &text) {

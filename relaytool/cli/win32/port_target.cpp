@@ -19,6 +19,15 @@ PortTarget::~PortTarget() = default;
 
 const char *PortOptionHelp() { return "COM1 to COM9"; }
 
+bool NamesAPort(const std::string &argument) {
+    uint8_t number = 0;
+    return IsComName(argument, number);
+}
+
+const char *PortOperandHelp() {
+    return "COM1 to COM9 (any letter case) is a PORT; anything else is a backup FILE.\n";
+}
+
 // cmd.exe: a text with blanks or any of its special characters goes in double quotes (file names
 // cannot hold a double quote themselves).
 std::string ShellQuoted(const std::string &text) {

@@ -1,4 +1,4 @@
-// The text files of relaycfg on Windows: read whole; replaced through a temporary file beside the
+// The text files on Windows: read whole; replaced through a temporary file beside the
 // target, flushed to the disk, then moved into place (MoveFileExA); created new with CREATE_NEW;
 // appended to with FILE_APPEND_DATA. Only disk files are read or written: a name such as COM2,
 // CON or NUL opens a device, which would never end a read (or would take the text).

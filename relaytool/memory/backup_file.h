@@ -1,4 +1,5 @@
-// The backup file: a repeater's identification block and configuration image as readable text.
+// The backup file: a repeater's identification block and configuration image as readable text,
+// as relaycfg's backups and the automatic backups of relaycfg and the window hold them.
 //
 //   relaycfg-backup 1
 //   # comments ("#" to the end of a line is a comment everywhere)
@@ -41,6 +42,7 @@ struct BackupReading {
     bool ok = false;
     RepeaterMemory memory;
     std::string port;   // as the file says, for messages
+    std::string savedAt;  // the "saved" line as the file says it, for messages
     std::string error;  // why the file was refused
 };
 

@@ -1,5 +1,5 @@
-// Reading and writing the small text files of relaycfg, never leaving a half-written file, and
-// the log that plan apply appends to.
+// Reading and writing the small text files of relaycfg and the automatic backups, never leaving a
+// half-written file, and the log that plan apply appends to.
 #pragma once
 
 #include <cstddef>

@@ -23,7 +23,7 @@ std::string Replace(std::string text, const std::string &from, const std::string
     return text;
 }
 
-TEST(CliBackupFile, Crc32MatchesTheStandardCheckValues) {
+TEST(BackupFile, Crc32MatchesTheStandardCheckValues) {
     const std::string check = "123456789";
     EXPECT_EQ(Crc32(reinterpret_cast<const uint8_t *>(check.data()), check.size()), 0xCBF43926u);
     EXPECT_EQ(Crc32(nullptr, 0), 0u);
@@ -32,7 +32,7 @@ TEST(CliBackupFile, Crc32MatchesTheStandardCheckValues) {
     EXPECT_EQ(Crc32(bytes + 4, 5, Crc32(bytes, 4)), 0xCBF43926u);
 }
 
-TEST(CliBackupFile, WhatIsWrittenReadsBackTheSame) {
+TEST(BackupFile, WhatIsWrittenReadsBackTheSame) {
     std::mt19937 random(7);
     for (int round = 0; round < 200; ++round) {
         const RepeaterMemory memory = RandomMemory(random);
@@ -44,7 +44,7 @@ TEST(CliBackupFile, WhatIsWrittenReadsBackTheSame) {
     }
 }
 
-TEST(CliBackupFile, NamesTheFieldsBesideTheirBytes) {
+TEST(BackupFile, NamesTheFieldsBesideTheirBytes) {
     RepeaterMemory memory;
     memory.info[18] = 'a';
     memory.image[67] = 0xA8;
@@ -58,7 +58,7 @@ TEST(CliBackupFile, NamesTheFieldsBesideTheirBytes) {
               std::string::npos);
 }
 
-TEST(CliBackupFile, ToleratesWhatEditorsDoToText) {
+TEST(BackupFile, ToleratesWhatEditorsDoToText) {
     std::mt19937 random(11);
     const RepeaterMemory memory = RandomMemory(random);
     std::string text = FormatBackup(memory, "COM2", "then");
@@ -83,7 +83,7 @@ TEST(CliBackupFile, ToleratesWhatEditorsDoToText) {
     }
 }
 
-TEST(CliBackupFile, RefusesDamagedAndForeignFiles) {
+TEST(BackupFile, RefusesDamagedAndForeignFiles) {
     RepeaterMemory memory;
     memory.info[18] = 'a';
     memory.image[5] = 0x82;

@@ -158,7 +158,10 @@ private:
             port_ = std::string(Trim(line.substr(5)));
             return true;
         }
-        if (line.starts_with("saved:")) return true;
+        if (line.starts_with("saved:")) {
+            savedAt_ = std::string(Trim(line.substr(6)));
+            return true;
+        }
         if (words[0] == "crc32:") {
             if (crc_) return Refuse("a second crc32 line");
             if (words.size() != 2 || !(crc_ = HexNumber(words[1], 8)))
@@ -214,6 +217,7 @@ private:
         reading.ok = true;
         reading.memory = memory_;
         reading.port = port_;
+        reading.savedAt = savedAt_;
         return reading;
     }
 
@@ -222,6 +226,7 @@ private:
     std::vector<bool> imageSeen_ = std::vector<bool>(layout::kImageSize / kBytesPerLine);
     std::optional<uint32_t> crc_;
     std::string port_;
+    std::string savedAt_;
     std::string error_;
     bool sawHeader_ = false;
 };
@@ -232,11 +237,11 @@ std::string FormatBackup(const RepeaterMemory &memory, const std::string &port,
                          const std::string &savedAt) {
     std::string out = std::string(kHeader) + " " + kVersion + "\n";
     out +=
-        "# A repeater's memory, saved by relaycfg. \"info AA:\" and \"image AA:\" lines hold\n"
-        "# eight bytes in hex from hex address AA of the identification block and of the\n"
-        "# configuration image; \"#\" starts a comment. crc32 is the CRC-32 (as zlib computes\n"
-        "# it) of the 32 info bytes followed by the 80 image bytes: `relaycfg restore` refuses\n"
-        "# a file whose bytes do not match it.\n";
+        "# A repeater's memory, saved by relaycfg or the Relaytool window. \"info AA:\" and\n"
+        "# \"image AA:\" lines hold eight bytes in hex from hex address AA of the identification\n"
+        "# block and of the configuration image; \"#\" starts a comment. crc32 is the CRC-32 (as\n"
+        "# zlib computes it) of the 32 info bytes followed by the 80 image bytes: `relaycfg\n"
+        "# restore` refuses a file whose bytes do not match it.\n";
     out += "port: " + port + "\n";
     out += "saved: " + savedAt + "\n";
     AppendArea(out, MemoryArea::Info, memory.info);

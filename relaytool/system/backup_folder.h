@@ -1,4 +1,4 @@
-// Where relaycfg keeps the automatic backups it takes before every write:
+// Where relaycfg and the window keep the automatic backups they take before every write:
 //   POSIX:   ${XDG_STATE_HOME:-$HOME/.local/state}/relaycfg/backups/<port>-YYYYmmddTHHMMSS.txt
 //   Windows: %LOCALAPPDATA%\relaycfg\backups\<port>-YYYYmmddTHHMMSS.txt
 // The folder and the local time are the platform's (posix/backup_folder.cpp,

@@ -1,4 +1,4 @@
-// relaycfg's files on POSIX systems: the program's atomic file writer (atomic_file.h) for a
+// The text files on POSIX systems: the program's atomic file writer (atomic_file.h) for a
 // replacing write, an exclusive create (O_CREAT | O_EXCL) for a new file, and an O_APPEND log.
 #include "text_files.h"
 

@@ -1,4 +1,4 @@
-// The system's text for a Windows error code, as relaycfg's messages quote it.
+// The system's text for a Windows error code, as the messages of relaycfg and of its files quote it.
 #pragma once
 
 #include <windows.h>
