@@ -28,18 +28,22 @@ namespace repeatersim {
 
 namespace {
 
-// The line as a repeater's port runs it: 9600 baud, receiver on, modem lines ignored, reads that
-// return at once. Throws std::runtime_error.
+// The line as a repeater's port runs it: 9600 baud, receiver on, modem lines ignored. Set on the
+// pair's slave, whose reads return at once; or on an attached device itself, whose reads then
+// need a minimum of one byte: non-blocking, an empty line reads as EAGAIN and 0 means the line
+// hung up, as on a pair's master. Throws std::runtime_error.
 void SetRepeaterLine(ptypair::PtyPair &line) {
+    const bool attached = line.slave < 0;
+    const int fd = attached ? line.master : line.slave;
     termios tio{};
-    bool done = ::tcgetattr(line.slave, &tio) == 0;
+    bool done = ::tcgetattr(fd, &tio) == 0;
     if (done) {
         tio.c_cflag |= CLOCAL | CREAD;
-        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VMIN] = attached ? 1 : 0;
         tio.c_cc[VTIME] = 0;
         ::cfsetispeed(&tio, B9600);
         ::cfsetospeed(&tio, B9600);
-        done = ::tcsetattr(line.slave, TCSANOW, &tio) == 0;
+        done = ::tcsetattr(fd, TCSANOW, &tio) == 0;
     }
     if (!done) {
         const int err = errno;
@@ -47,6 +51,17 @@ void SetRepeaterLine(ptypair::PtyPair &line) {
         throw std::runtime_error(std::string("pseudo-terminal: line settings: ") +
                                  std::strerror(err));
     }
+}
+
+// An existing terminal as the device's end of the line: the descriptor stands where a pair's
+// master would, and there is no slave of our own.
+ptypair::PtyPair AttachLine(const std::string &path) {
+    ptypair::PtyPair line;
+    line.master = ptypair::OpenRawTerminal(path);
+    if (line.master < 0)
+        throw std::runtime_error("cannot attach to " + path + ": " + std::strerror(errno));
+    line.slavePath = path;
+    return line;
 }
 
 }  // namespace
@@ -207,8 +222,9 @@ void Simulator::Impl::Run() {
             }
         }
         if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
-            // With the kept slave open a hang-up cannot come from the host; if the line
-            // reports one anyway it is dead, and polling it again would spin.
+            // With the kept slave open a hang-up cannot come from the host (an attached device
+            // hangs up when its far end goes); if the line reports one it is dead, and polling it
+            // again would spin.
             if (!ReadHost() || (fds[1].revents & (POLLHUP | POLLERR))) break;
         }
     }
@@ -247,7 +263,8 @@ void Simulator::Start() {
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     }
     try {
-        s.line = ptypair::OpenPtyPair();
+        s.line = s.options.attachDevice.empty() ? ptypair::OpenPtyPair()
+                                                : AttachLine(s.options.attachDevice);
         SetRepeaterLine(s.line);
     } catch (...) {
         ::close(pipeFds[0]);

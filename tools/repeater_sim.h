@@ -1,4 +1,6 @@
-// A simulated repeater on a pseudo-terminal, for tests, benchmarks and the demo.
+// A simulated repeater on a pseudo-terminal, for tests, benchmarks and the demo; or on an
+// existing terminal device (Options::attachDevice), such as the host side of a virtual machine's
+// serial line.
 //
 // It plays the device end of the serial line from the wire format alone: it echoes every byte
 // (the line's local echo), parses mail frames (FF FF, start byte 0x4D or 0x41, type, L, L payload
@@ -50,6 +52,10 @@ struct Options {
     unsigned echoLatencyMs = 0;   // extra delay of every byte sent to the host (USB latency timer)
     unsigned eepromBusyMs = 150;  // after a write mail, further mails are echoed but not served
     std::string memoryFile;       // loaded at Start when it exists, saved after every write mail
+    // Serve the line on this terminal device (opened raw) instead of a new pseudo-terminal pair.
+    // The host is at the device's far end; there is nothing for it to open here, so such a
+    // simulator is not published.
+    std::string attachDevice;
 };
 
 // A realistic sample repeater: device type "a" in the identification block; a class-A parent
@@ -64,11 +70,12 @@ public:
     Simulator(const Simulator &) = delete;
     Simulator &operator=(const Simulator &) = delete;
 
-    // Creates the pseudo-terminal (raw) and starts serving. Throws std::runtime_error on failure.
+    // Creates the pseudo-terminal (raw), or opens the attached device, and starts serving.
+    // Throws std::runtime_error on failure.
     void Start();
     void Stop();
 
-    // The slave side, which the host opens.
+    // The slave side, which the host opens; the attached device itself when attached.
     std::string DevicePath() const;
     // Publishes the device as <dir>/COM<n> (a symlink, replacing an old one).
     void Publish(const std::string &dir, unsigned comNumber);

@@ -1,4 +1,5 @@
-// repeater-sim: a simulated repeater on a pseudo-terminal, published as a COM port.
+// repeater-sim: a simulated repeater on a pseudo-terminal, published as a COM port, or on an
+// existing terminal device.
 #include "repeater_sim.h"
 #include "sim_command_line.h"
 
@@ -43,9 +44,13 @@ int main(int argc, char **argv) {
             first = false;
         }
         sim.Start();
-        sim.Publish(dir, cl.com);
-        std::printf("repeater-sim: COM%u -> %s (in %s)\n", cl.com, sim.DevicePath().c_str(),
-                    std::filesystem::absolute(dir).c_str());
+        if (cl.options.attachDevice.empty()) {
+            sim.Publish(dir, cl.com);
+            std::printf("repeater-sim: COM%u -> %s (in %s)\n", cl.com, sim.DevicePath().c_str(),
+                        std::filesystem::absolute(dir).c_str());
+        } else {
+            std::printf("repeater-sim: serving %s\n", sim.DevicePath().c_str());
+        }
         std::fflush(stdout);
 
         int signal = 0;

@@ -55,6 +55,7 @@ FaultPlan ParseFaultOption(const std::string &text) {
 
 CommandLine ParseCommandLine(const std::vector<std::string> &args) {
     CommandLine cl;
+    bool comGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
@@ -84,7 +85,11 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
             if (cl.dir.empty()) throw std::invalid_argument("--dir needs a directory");
         } else if (name == "--com") {
             cl.com = static_cast<unsigned>(ParseNumber(take(), 256, "--com"));
+            comGiven = true;
             if (cl.com == 0) throw std::invalid_argument("--com: port numbers start at 1");
+        } else if (name == "--attach") {
+            cl.options.attachDevice = take();
+            if (cl.options.attachDevice.empty()) throw std::invalid_argument("--attach needs a device");
         } else if (name == "--memory") {
             cl.options.memoryFile = take();
             if (cl.options.memoryFile.empty()) throw std::invalid_argument("--memory needs a file");
@@ -99,6 +104,8 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
             throw std::invalid_argument("unknown argument \"" + args[i] + "\"");
         }
     }
+    if (!cl.options.attachDevice.empty() && (!cl.dir.empty() || comGiven))
+        throw std::invalid_argument("--attach publishes no port: --dir and --com do not go with it");
     return cl;
 }
 
@@ -115,8 +122,8 @@ std::string DefaultPortDirectory() {
 }
 
 const char *UsageText() {
-    return "usage: repeater-sim [--dir DIR] [--com N] [--memory FILE] [--pace] [--latency MS]\n"
-           "                    [--eeprom-busy MS] [--fault KIND[@N][=V]]... [--help]\n"
+    return "usage: repeater-sim [--dir DIR] [--com N | --attach DEVICE] [--memory FILE] [--pace]\n"
+           "                    [--latency MS] [--eeprom-busy MS] [--fault KIND[@N][=V]]... [--help]\n"
            "\n"
            "Plays a repeater on a pseudo-terminal and publishes it as DIR/COM<N> until SIGINT or\n"
            "SIGTERM, then removes the link.\n"
@@ -124,6 +131,9 @@ const char *UsageText() {
            "  --dir DIR          port directory (default: $MAILLINK_DEVICE_DIR, else\n"
            "                     ${XDG_CONFIG_HOME:-$HOME/.config}/maillink/ports)\n"
            "  --com N            publish as COM<N> (default 1)\n"
+           "  --attach DEVICE    play the repeater on an existing terminal device instead (the\n"
+           "                     host side of a virtual machine's serial line, a null-modem\n"
+           "                     cable's far end); nothing is published\n"
            "  --memory FILE      load the memories from FILE (the sample repeater when it does\n"
            "                     not exist); save them after every write mail and at exit\n"
            "  --pace             9600-baud timing: every byte takes 1.0417 ms on the line\n"

@@ -3,6 +3,7 @@
 #include "sim_fixture.h"
 
 #include <array>
+#include <thread>
 
 using repeatersim::kConfigSize;
 using repeatersim::kInfoSize;
@@ -173,4 +174,42 @@ TEST(RepeaterSample, HoldsASupportedClassARepeater) {
     EXPECT_EQ(image[67], 0xA8);
     EXPECT_EQ(std::count(image.begin(), image.begin() + 80, 0), 0);
     EXPECT_EQ(std::count(image.begin() + 80, image.end(), 0), static_cast<long>(kConfigSize - 80));
+}
+
+// Attached to an existing terminal (here the slave of a pair the test holds the master of, as a
+// virtual machine holds its serial line's), the simulator serves the far end: raw bytes both
+// ways, a read mail answered, and the far end's going away ends the line, not the process.
+TEST(AttachedSimulator, ServesTheFarEndOfAnExistingTerminal) {
+    ptypair::PtyPair far = ptypair::OpenPtyPair();
+    ::close(far.slave);  // only the simulator holds the slave
+    far.slave = -1;
+    repeatersim::Options options;
+    options.attachDevice = far.slavePath;
+    repeatersim::Simulator sim(options);
+    sim.Start();
+    EXPECT_EQ(sim.DevicePath(), far.slavePath);
+
+    const Bytes mail = ReadMail(0x00, 0x0008);
+    ASSERT_EQ(::write(far.master, mail.data(), mail.size()), static_cast<ssize_t>(mail.size()));
+    Bytes back;
+    const auto deadline = TestClock::now() + milliseconds(2000);
+    while (back.size() < mail.size() + 13 && TestClock::now() < deadline) {
+        pollfd p{far.master, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        uint8_t b[64];
+        const ssize_t n = ::read(far.master, b, sizeof b);
+        if (n > 0) back.insert(back.end(), b, b + n);
+    }
+    const Bytes config = sim.Config();
+    Bytes expected = mail;
+    const Bytes reply = ExpectedReadReply(config, 0x0008, 0x3C);
+    expected.insert(expected.end(), reply.begin(), reply.end());
+    EXPECT_EQ(back, expected);
+    EXPECT_EQ(sim.MailCount(), 1u);
+
+    ::close(far.master);
+    far.master = -1;
+    const auto gone = TestClock::now() + milliseconds(2000);
+    while (!sim.IsHungUp() && TestClock::now() < gone) std::this_thread::sleep_for(milliseconds(5));
+    EXPECT_TRUE(sim.IsHungUp()) << "the far end closed, the line must end";
 }

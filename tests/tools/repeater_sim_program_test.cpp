@@ -64,11 +64,14 @@ TEST(RepeaterSimCommandLine, Arguments) {
     EXPECT_EQ(cl.faults[1].kind, Fault::NoEcho);
     EXPECT_FALSE(cl.help);
     EXPECT_TRUE(repeatersim::ParseCommandLine({"--help"}).help);
+    EXPECT_EQ(repeatersim::ParseCommandLine({"--attach=/dev/pts/9", "--pace"}).options.attachDevice,
+              "/dev/pts/9");
 
     const std::vector<std::vector<std::string>> bad = {
         {"--com"},        {"--com", "0"},      {"--com", "x"},  {"--latency", "-1"},
         {"--pace=1"},     {"--dir", ""},       {"--bogus"},     {"COM1"},
-        {"--fault", "x"}, {"--eeprom-busy"},
+        {"--fault", "x"}, {"--eeprom-busy"}, {"--attach"},
+        {"--attach", "/dev/pts/9", "--com", "2"}, {"--dir", "/x", "--attach", "/dev/pts/9"},
     };
     for (const auto &args : bad) {
         SCOPED_TRACE(args[0]);
