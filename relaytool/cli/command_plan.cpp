@@ -16,6 +16,7 @@
 #include "plan_rules.h"
 #include "port_target.h"
 #include "repeater_session.h"
+#include "station_run.h"
 #include "text_files.h"
 
 namespace {
@@ -59,10 +60,13 @@ int RunPlanCheck(const Invocation &invocation, Console io) {
 }
 
 int RunPlanApply(const Invocation &invocation, Console io) {
-    std::string portLabel;
-    {
-        const PortTarget port(invocation.port);  // a malformed --port is refused before anything
-        portLabel = port.Label();
+    // A malformed --port is refused before anything, and so is a port given twice.
+    std::vector<std::string> portLabels;
+    for (const std::string &argument : invocation.ports) {
+        const std::string label = PortTarget(argument).Label();
+        if (std::find(portLabels.begin(), portLabels.end(), label) != portLabels.end())
+            throw UsageError(Command::PlanApply, "--port " + label + " is given twice");
+        portLabels.push_back(label);
     }
     PlanReading reading;
     CheckedPlan checked;
@@ -79,7 +83,8 @@ int RunPlanApply(const Invocation &invocation, Console io) {
         io.err << "relaycfg: the plan has no repeater \"" << invocation.repeater << "\"\n";
         return kExitUsage;
     }
-    return ApplyPlanUnits(units, portLabel, invocation, io);
+    if (portLabels.size() > 1) return ApplyPlanAtStations(units, portLabels, invocation, io);
+    return ApplyPlanUnits(units, portLabels.front(), invocation, io);
 }
 
 int RunPlanCapture(const Invocation &invocation, Console io) {
