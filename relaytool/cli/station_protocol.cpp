@@ -203,7 +203,10 @@ std::optional<StationOrder> ParseOrder(const std::string &line) {
         !SwitchOf(w[3], e.monitorBeep) || !SwitchOf(w[4], e.ignoreHop))
         return std::nullopt;
     std::string spaced;
-    for (std::size_t i = 0; i < rfpi.size(); ++i) spaced += (i ? " " : "") + w[1].substr(2 * i, 2);
+    for (std::size_t i = 0; i < rfpi.size(); ++i) {
+        if (i > 0) spaced += ' ';
+        spaced.append(w[1], 2 * i, 2);
+    }
     e.parentRfpi = spaced;
     e.repeaterRpn = w[2];
     return order;
