@@ -111,7 +111,8 @@ std::string FormatReport(const WorkerReport &r) {
     for (const auto &[kind, name] : kReports)
         if (kind == r.kind) line = name;
     switch (r.kind) {
-    case WorkerReport::Kind::Unit: return line + " " + Hex(r.memory.info) + " " + Hex(r.memory.image);
+    case WorkerReport::Kind::Unit:
+        return line + " " + std::to_string(r.unit) + " " + Hex(r.memory.info) + " " + Hex(r.memory.image);
     case WorkerReport::Kind::Other: {
         const std::array<uint8_t, 1> type{static_cast<uint8_t>(r.deviceType)};
         return line + " " + Hex(type);
@@ -138,8 +139,9 @@ std::optional<WorkerReport> ParseReport(const std::string &line) {
     std::vector<std::string> f;
     switch (r.kind) {
     case WorkerReport::Kind::Unit:
-        f = Split(line, 2);
-        if (f.size() != 3 || !FromHex(f[1], r.memory.info) || !FromHex(f[2], r.memory.image))
+        f = Split(line, 3);
+        if (f.size() != 4 || !Number(f[1], r.unit) || !FromHex(f[2], r.memory.info) ||
+            !FromHex(f[3], r.memory.image))
             return std::nullopt;
         return r;
     case WorkerReport::Kind::Other: {
@@ -178,6 +180,8 @@ std::string FormatOrder(const StationOrder &order) {
     std::string line;
     for (const auto &[kind, name] : kOrders)
         if (kind == order.kind) line = name;
+    if (order.kind == StationOrder::Kind::Stop) return line;
+    line += " " + std::to_string(order.unit);
     if (order.kind != StationOrder::Kind::Program) return line;
     const FieldEdits &e = order.edits;
     std::string rfpi = e.parentRfpi.value_or("");
@@ -195,19 +199,21 @@ std::optional<StationOrder> ParseOrder(const std::string &line) {
     for (const auto &[kind, name] : kOrders)
         if (!w.empty() && w[0] == name) order.kind = kind, known = true;
     if (!known) return std::nullopt;
-    if (order.kind != StationOrder::Kind::Program) return w.size() == 1 ? std::optional(order) : std::nullopt;
+    if (order.kind == StationOrder::Kind::Stop) return w.size() == 1 ? std::optional(order) : std::nullopt;
+    if (w.size() < 2 || !Number(w[1], order.unit)) return std::nullopt;
+    if (order.kind != StationOrder::Kind::Program) return w.size() == 2 ? std::optional(order) : std::nullopt;
     std::array<uint8_t, 5> rfpi{};
     unsigned rpn = 0;
     FieldEdits &e = order.edits;
-    if (w.size() != 5 || !FromHex(w[1], rfpi) || !Number(w[2], rpn) ||
-        !SwitchOf(w[3], e.monitorBeep) || !SwitchOf(w[4], e.ignoreHop))
+    if (w.size() != 6 || !FromHex(w[2], rfpi) || !Number(w[3], rpn) ||
+        !SwitchOf(w[4], e.monitorBeep) || !SwitchOf(w[5], e.ignoreHop))
         return std::nullopt;
     std::string spaced;
     for (std::size_t i = 0; i < rfpi.size(); ++i) {
         if (i > 0) spaced += ' ';
-        spaced.append(w[1], 2 * i, 2);
+        spaced.append(w[2], 2 * i, 2);
     }
     e.parentRfpi = spaced;
-    e.repeaterRpn = w[2];
+    e.repeaterRpn = w[3];
     return order;
 }

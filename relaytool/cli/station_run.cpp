@@ -47,6 +47,7 @@ struct Station {
     std::unique_ptr<WorkerProcess> worker;
     std::thread reader;
     bool running = true;                // its worker has not ended
+    unsigned unit = 0;                  // the number of the unit it reported last
     std::optional<std::size_t> entry;   // the entry it was told to write
     std::string backup;                 // that write's automatic backup, once saved
     Clock::time_point writeStart;       // when the order went out
@@ -172,7 +173,7 @@ void StationRun::Order(Station &s, std::size_t entry) {
     s.backup.clear();
     s.waiting = false;
     s.writeStart = Clock::now();
-    s.worker->Send(FormatOrder(StationOrder(StationOrder::Kind::Program, PlannedEdits(queue_.Unit(entry)))));
+    s.worker->Send(FormatOrder(StationOrder(StationOrder::Kind::Program, s.unit, PlannedEdits(queue_.Unit(entry)))));
     Note(s.label + ": programming " + Quoted(queue_.Unit(entry).name));
 }
 
@@ -186,6 +187,7 @@ void StationRun::OfferFreedEntry() {
 }
 
 void StationRun::OnUnit(Station &s, const WorkerReport &r) {
+    s.unit = r.unit;
     if (end_ != End::None) {
         s.worker->Send(FormatOrder(StationOrder(StationOrder::Kind::Stop)));
         return;
@@ -193,7 +195,7 @@ void StationRun::OnUnit(Station &s, const WorkerReport &r) {
     if (const std::optional<std::size_t> held = queue_.HeldBy(r.memory.image)) {
         io_.out << s.label << ": this unit holds " << Quoted(queue_.Unit(*held).name)
                 << " already; disconnect it\n" << std::flush;
-        s.worker->Send(FormatOrder(StationOrder(StationOrder::Kind::Leave)));
+        s.worker->Send(FormatOrder(StationOrder(StationOrder::Kind::Leave, s.unit)));
         if (queue_.MarkHeld(*held)) {
             ++held_;
             Log(s, *held, "held", "", RfpiText(RepeaterRfpi(r.memory.image.data())), 0);
@@ -206,7 +208,7 @@ void StationRun::OnUnit(Station &s, const WorkerReport &r) {
         return;
     }
     s.waiting = true;
-    s.worker->Send(FormatOrder(StationOrder(StationOrder::Kind::Wait)));
+    s.worker->Send(FormatOrder(StationOrder(StationOrder::Kind::Wait, s.unit)));
     Note(s.label + ": every repeater is written or being written; the unit waits in case a "
                    "write fails");
 }
@@ -266,6 +268,11 @@ void StationRun::OnReport(Station &s, const WorkerReport &r) {
     case WorkerReport::Kind::Failed: OnOutcome(s, r); break;
     case WorkerReport::Kind::Gone:
         s.waiting = false;
+        if (s.entry) {  // its order crossed the unit's going: the entry was never begun
+            queue_.GiveBack(*s.entry);
+            s.entry.reset();
+            OfferFreedEntry();
+        }
         if (end_ == End::None) Note(s.label + ": ready for the next unit");
         break;
     }
@@ -378,6 +385,7 @@ int StationRun::Run() {
         return kExitFile;
     }
     StopCounter stops;
+    const Clock::time_point started = Clock::now();
     try {
         Start();
     } catch (const std::exception &e) {
@@ -386,7 +394,6 @@ int StationRun::Run() {
         for (auto &s : stations_) s->reader.join();
         return kExitInternal;
     }
-    const Clock::time_point started = Clock::now();
     std::string names;
     for (const auto &s : stations_) names += (names.empty() ? "" : ", ") + s->label;
     Note("Stations " + names + " for " + std::to_string(queue_.Size()) +

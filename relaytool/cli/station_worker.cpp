@@ -50,6 +50,9 @@ private:
     void Report(const WorkerReport &report) { std::cout << FormatReport(report) << std::endl; }
     // The next order within `wait` (a stop for the end of the input); nullopt when none came.
     std::optional<StationOrder> NextOrder(milliseconds wait);
+    // The answer to unit report `unit` (orders meant for an earlier unit are dropped); nullopt
+    // at a stop.
+    std::optional<StationOrder> AnswerTo(unsigned unit);
     // Idles until `until` while watching for a stop; false when one came.
     bool IdleUntil(Clock::time_point until);
     // Polls until a supported repeater answers; false at a stop.
@@ -70,7 +73,16 @@ private:
     std::shared_ptr<MessageQueue<std::string>> orders_ = std::make_shared<MessageQueue<std::string>>();
     bool stop_ = false;
     bool interrupted_ = false;
+    unsigned units_ = 0;  // units reported so far: the number of the last one
 };
+
+std::optional<StationOrder> Worker::AnswerTo(unsigned unit) {
+    while (!stop_) {
+        const std::optional<StationOrder> order = NextOrder(milliseconds(60'000));
+        if (order && order->kind != StationOrder::Kind::Stop && order->unit == unit) return order;
+    }
+    return std::nullopt;
+}
 
 std::optional<StationOrder> Worker::NextOrder(milliseconds wait) {
     const std::optional<std::string> line = orders_->Pop(wait);
@@ -139,7 +151,7 @@ Worker::Leaving Worker::WaitUntilGone(const Unit &unit, bool orderMayCome, Stati
             const auto left = std::chrono::duration_cast<milliseconds>(until - Clock::now());
             if (left.count() <= 0) break;
             const std::optional<StationOrder> next = NextOrder(left);
-            if (next && orderMayCome && next->kind == StationOrder::Kind::Program) {
+            if (next && orderMayCome && next->kind == StationOrder::Kind::Program && next->unit == units_) {
                 order = *next;
                 return Leaving::Program;
             }
@@ -181,11 +193,11 @@ bool Worker::ServeUnit() {
     if (session.Load() != kExitOk) return true;
     Unit unit{session.Current(), true};
     WorkerReport loaded(WorkerReport::Kind::Unit);
+    loaded.unit = ++units_;
     loaded.memory = unit.memory;
     Report(loaded);
-    std::optional<StationOrder> order;
-    while (!order && !stop_) order = NextOrder(milliseconds(60'000));
-    if (stop_) return false;
+    const std::optional<StationOrder> order = AnswerTo(units_);
+    if (!order) return false;
 
     if (order->kind == StationOrder::Kind::Wait) {
         StationOrder given;

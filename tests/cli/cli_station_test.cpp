@@ -266,6 +266,29 @@ TEST_F(CliStations, AUnitPulledOutAndAWorkerKilledPutTheirEntriesBackInTheQueue)
     EXPECT_EQ(lines.count(killed + ",COM3,failed: the station's worker ended (killed by signal 9)," + b3 + ",,0"), 1u);
 }
 
+TEST_F(CliStations, AUnitWithNoEntryFreeWaitsAndTakesTheEntryOfAFailedWrite) {
+    WriteFile(plan_, std::string(kPlan).substr(0, std::string(kPlan).find("[[repeater]]\nname = \"Yard\"")));
+    for (unsigned com = 1; com <= 3; ++com) Connect(com, UnitImage(uint8_t(0x10 * com)));
+    const auto relaycfg = StartStations();
+    ASSERT_TRUE(relaycfg->Started());
+    // Two units take Hall A and Hall B; the third waits.
+    const std::regex waits("COM([1-3]): every repeater is written or being written; the unit waits in case a write fails");
+    std::smatch m;
+    ASSERT_TRUE(relaycfg->WaitUntil([&] { return std::regex_search(relaycfg->Screen(), m, waits); })) << relaycfg->Screen();
+    const unsigned waiting = unsigned(std::stoi(m[1].str()));
+    const unsigned pulled = waiting == 1 ? 2 : 1;
+    ASSERT_TRUE(relaycfg->WaitUntil([&] { return WriteMails(pulled) >= 2; })) << relaycfg->Screen();
+    Sim(pulled).Unplug();
+
+    EXPECT_EQ(relaycfg->Wait(), kExitOk) << "every entry written in the end" << relaycfg->Screen() << Out();
+    const std::string entry = FailedOn(pulled);
+    ASSERT_NE(entry, "") << Out();
+    EXPECT_EQ(WrittenOn(waiting), std::vector<std::string>{entry}) << Out();
+    ExpectProgrammed(Sim(waiting).Config(), entry);
+    EXPECT_NE(relaycfg->Screen().find("Written 2, failed 1, already held 0 of 2 repeaters; 3 stations, "),
+              std::string::npos) << relaycfg->Screen();
+}
+
 TEST_F(CliStations, CtrlCLetsEveryStationFinishItsWriteAndASecondStopsThemAtOnce) {
     for (const bool twice : {false, true}) {
         SCOPED_TRACE(twice ? "Ctrl-C twice" : "Ctrl-C once");
@@ -297,6 +320,8 @@ TEST_F(CliStations, CtrlCLetsEveryStationFinishItsWriteAndASecondStopsThemAtOnce
             ASSERT_NE(backup, "");
             const std::string restore = "Put it back with: relaycfg restore --port " + port + " " + backup + "\r\n";
             EXPECT_NE(relaycfg->Screen().find(restore), std::string::npos) << relaycfg->Screen();
+            EXPECT_EQ(Count(relaycfg->Screen(), "Stopping: finishing the write of " + port + ", about "), 1u)
+                << "the workers hear no Ctrl-C of the terminal: only the run tells them";
             if (twice) {
                 EXPECT_LT(WriteMails(com), 10u) << "cut short";
                 EXPECT_NE(relaycfg->Screen().find("Stopped during the write of " + port +

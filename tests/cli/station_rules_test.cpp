@@ -83,6 +83,7 @@ TEST(StationQueue, EntriesGoOutInOrderAndAFailedOneComesBackInItsPlace) {
 
 TEST(StationProtocol, MessagesComeBackAlikeAndDamagedLinesAreNone) {
     WorkerReport unit(WorkerReport::Kind::Unit);
+    unit.unit = 12;
     for (std::size_t i = 0; i < unit.memory.info.size(); ++i) unit.memory.info[i] = uint8_t(0xF0 + i);
     for (std::size_t i = 0; i < unit.memory.image.size(); ++i) unit.memory.image[i] = uint8_t(3 * i);
     WorkerReport other(WorkerReport::Kind::Other);
@@ -103,6 +104,7 @@ TEST(StationProtocol, MessagesComeBackAlikeAndDamagedLinesAreNone) {
         const std::optional<WorkerReport> back = ParseReport(line);
         ASSERT_TRUE(back);
         EXPECT_EQ(back->kind, r.kind);
+        EXPECT_EQ(back->unit, r.unit);
         EXPECT_EQ(back->memory.info, r.memory.info);
         EXPECT_EQ(back->memory.image, r.memory.image);
         EXPECT_EQ(back->deviceType, r.deviceType);
@@ -114,23 +116,29 @@ TEST(StationProtocol, MessagesComeBackAlikeAndDamagedLinesAreNone) {
     edits.parentRfpi = "02 5A 3C 81 43";
     edits.repeaterRpn = "200";
     edits.ignoreHop = false;
-    const std::optional<StationOrder> program = ParseOrder(FormatOrder(StationOrder(StationOrder::Kind::Program, edits)));
+    const std::optional<StationOrder> program = ParseOrder(FormatOrder(StationOrder(StationOrder::Kind::Program, 7, edits)));
     ASSERT_TRUE(program);
+    EXPECT_EQ(program->unit, 7u) << "the unit it answers";
     EXPECT_EQ(program->edits.parentRfpi, edits.parentRfpi);
     EXPECT_EQ(program->edits.repeaterRpn, edits.repeaterRpn);
     EXPECT_EQ(program->edits.monitorBeep, std::nullopt);
     EXPECT_EQ(program->edits.ignoreHop, false);
-    for (const auto kind : {StationOrder::Kind::Leave, StationOrder::Kind::Wait, StationOrder::Kind::Stop})
-        EXPECT_EQ(ParseOrder(FormatOrder(StationOrder(kind)))->kind, kind);
+    for (const auto kind : {StationOrder::Kind::Leave, StationOrder::Kind::Wait, StationOrder::Kind::Stop}) {
+        const std::optional<StationOrder> order = ParseOrder(FormatOrder(StationOrder(kind, 3)));
+        ASSERT_TRUE(order);
+        EXPECT_EQ(order->kind, kind);
+        EXPECT_EQ(order->unit, kind == StationOrder::Kind::Stop ? 0u : 3u);
+    }
 
-    for (const char *line : {"", "units", "unit 00", "other 6", "other 620", "port", "written 1",
+    for (const char *line : {"", "units", "unit 00", "unit 1 00 00", "other 6", "other 620", "port", "written 1",
                              "written x 02 5A", "failed 0 0 no code", "failed 3 -1 x", "gone now",
                              "AddressSanitizer: heap-use-after-free"}) {
         SCOPED_TRACE(line);
         EXPECT_FALSE(ParseReport(line));
     }
-    for (const char *line : {"program 025A3C81 1 on -", "program 025A3C8143 x on -",
-                             "program 025A3C8143 1 yes -", "program 025A3C8143 1 on", "stop now", "go"}) {
+    for (const char *line : {"program 1 025A3C81 1 on -", "program 1 025A3C8143 x on -",
+                             "program 1 025A3C8143 1 yes -", "program 1 025A3C8143 1 on",
+                             "program 025A3C8143 1 on -", "leave", "wait x", "stop now", "go"}) {
         SCOPED_TRACE(line);
         EXPECT_FALSE(ParseOrder(line));
     }
