@@ -48,7 +48,8 @@ struct ControlFifo::Impl {
     }
 
     [[noreturn]] void Fail(const std::string &what) const {
-        throw std::runtime_error("control FIFO " + path + ": " + what + ": " + std::strerror(errno));
+        throw std::runtime_error("control FIFO " + path + ": " + what + ": " +
+                                 std::strerror(errno));
     }
 
     void Run() {
@@ -74,8 +75,10 @@ ControlFifo::ControlFifo(const std::string &path, std::function<void(const std::
     Impl &c = *impl_;
     c.path = path;
     c.onLine = std::move(onLine);
-    if (::mkfifo(path.c_str(), 0600) == 0) c.made = true;
-    else if (errno != EEXIST) c.Fail("cannot make it");
+    if (::mkfifo(path.c_str(), 0600) == 0)
+        c.made = true;
+    else if (errno != EEXIST)
+        c.Fail("cannot make it");
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) c.Fail("cannot see it");
     if (!S_ISFIFO(st.st_mode)) {

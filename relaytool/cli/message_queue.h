@@ -25,7 +25,8 @@ public:
     // The next message, waiting at most `wait` for one.
     std::optional<Message> Pop(std::chrono::milliseconds wait) {
         std::unique_lock lock(mutex_);
-        if (!arrived_.wait_for(lock, wait, [this] { return !messages_.empty(); })) return std::nullopt;
+        if (!arrived_.wait_for(lock, wait, [this] { return !messages_.empty(); }))
+            return std::nullopt;
         Message message = std::move(messages_.front());
         messages_.pop_front();
         return message;
@@ -50,7 +51,8 @@ inline void ForEachLine(const std::function<std::size_t(char *, std::size_t)> &r
     };
     for (std::size_t got; (got = read(buffer, sizeof buffer)) > 0;) {
         pending.append(buffer, got);
-        for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos;
+             pending.erase(0, end + 1))
             deliver(end);
     }
     if (!pending.empty()) deliver(pending.size());

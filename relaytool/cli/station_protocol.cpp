@@ -25,10 +25,14 @@ const std::pair<StationOrder::Kind, const char *> kOrders[] = {
 std::string Escaped(const std::string &text) {
     std::string out;
     for (char c : text) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
     }
     return out;
 }
@@ -97,10 +101,14 @@ const char *Switch(const std::optional<bool> &value) {
 }
 
 bool SwitchOf(const std::string &text, std::optional<bool> &value) {
-    if (text == "-") value.reset();
-    else if (text == "on") value = true;
-    else if (text == "off") value = false;
-    else return false;
+    if (text == "-")
+        value.reset();
+    else if (text == "on")
+        value = true;
+    else if (text == "off")
+        value = false;
+    else
+        return false;
     return true;
 }
 
@@ -111,20 +119,21 @@ std::string FormatReport(const WorkerReport &r) {
     for (const auto &[kind, name] : kReports)
         if (kind == r.kind) line = name;
     switch (r.kind) {
-    case WorkerReport::Kind::Unit:
-        return line + " " + std::to_string(r.unit) + " " + Hex(r.memory.info) + " " + Hex(r.memory.image);
-    case WorkerReport::Kind::Other: {
-        const std::array<uint8_t, 1> type{static_cast<uint8_t>(r.deviceType)};
-        return line + " " + Hex(type);
-    }
-    case WorkerReport::Kind::Port:
-    case WorkerReport::Kind::Backup: return line + " " + Escaped(r.text);
-    case WorkerReport::Kind::Written:
-        return line + " " + std::to_string(r.retries) + " " + Escaped(r.text);
-    case WorkerReport::Kind::Failed:
-        return line + " " + std::to_string(r.code) + " " + std::to_string(r.retries) + " " +
-               Escaped(r.text);
-    case WorkerReport::Kind::Gone: break;
+        case WorkerReport::Kind::Unit:
+            return line + " " + std::to_string(r.unit) + " " + Hex(r.memory.info) + " " +
+                   Hex(r.memory.image);
+        case WorkerReport::Kind::Other: {
+            const std::array<uint8_t, 1> type{static_cast<uint8_t>(r.deviceType)};
+            return line + " " + Hex(type);
+        }
+        case WorkerReport::Kind::Port:
+        case WorkerReport::Kind::Backup: return line + " " + Escaped(r.text);
+        case WorkerReport::Kind::Written:
+            return line + " " + std::to_string(r.retries) + " " + Escaped(r.text);
+        case WorkerReport::Kind::Failed:
+            return line + " " + std::to_string(r.code) + " " + std::to_string(r.retries) + " " +
+                   Escaped(r.text);
+        case WorkerReport::Kind::Gone: break;
     }
     return line;
 }
@@ -138,40 +147,40 @@ std::optional<WorkerReport> ParseReport(const std::string &line) {
     if (!known) return std::nullopt;
     std::vector<std::string> f;
     switch (r.kind) {
-    case WorkerReport::Kind::Unit:
-        f = Split(line, 3);
-        if (f.size() != 4 || !Number(f[1], r.unit) || !FromHex(f[2], r.memory.info) ||
-            !FromHex(f[3], r.memory.image))
-            return std::nullopt;
-        return r;
-    case WorkerReport::Kind::Other: {
-        f = Split(line, 1);
-        std::array<uint8_t, 1> type{};
-        if (f.size() != 2 || !FromHex(f[1], type)) return std::nullopt;
-        r.deviceType = type[0];
-        return r;
-    }
-    case WorkerReport::Kind::Port:
-    case WorkerReport::Kind::Backup:
-        f = Split(line, 1);
-        if (f.size() != 2 || f[1].empty()) return std::nullopt;
-        r.text = Unescaped(f[1]);
-        return r;
-    case WorkerReport::Kind::Written:
-        f = Split(line, 2);
-        if (f.size() != 3 || !Number(f[1], r.retries)) return std::nullopt;
-        r.text = Unescaped(f[2]);
-        return r;
-    case WorkerReport::Kind::Failed: {
-        f = Split(line, 3);
-        unsigned code = 0;
-        if (f.size() != 4 || !Number(f[1], code) || code == 0 || !Number(f[2], r.retries))
-            return std::nullopt;
-        r.code = static_cast<int>(code);
-        r.text = Unescaped(f[3]);
-        return r;
-    }
-    case WorkerReport::Kind::Gone: return line == name ? std::optional(r) : std::nullopt;
+        case WorkerReport::Kind::Unit:
+            f = Split(line, 3);
+            if (f.size() != 4 || !Number(f[1], r.unit) || !FromHex(f[2], r.memory.info) ||
+                !FromHex(f[3], r.memory.image))
+                return std::nullopt;
+            return r;
+        case WorkerReport::Kind::Other: {
+            f = Split(line, 1);
+            std::array<uint8_t, 1> type{};
+            if (f.size() != 2 || !FromHex(f[1], type)) return std::nullopt;
+            r.deviceType = type[0];
+            return r;
+        }
+        case WorkerReport::Kind::Port:
+        case WorkerReport::Kind::Backup:
+            f = Split(line, 1);
+            if (f.size() != 2 || f[1].empty()) return std::nullopt;
+            r.text = Unescaped(f[1]);
+            return r;
+        case WorkerReport::Kind::Written:
+            f = Split(line, 2);
+            if (f.size() != 3 || !Number(f[1], r.retries)) return std::nullopt;
+            r.text = Unescaped(f[2]);
+            return r;
+        case WorkerReport::Kind::Failed: {
+            f = Split(line, 3);
+            unsigned code = 0;
+            if (f.size() != 4 || !Number(f[1], code) || code == 0 || !Number(f[2], r.retries))
+                return std::nullopt;
+            r.code = static_cast<int>(code);
+            r.text = Unescaped(f[3]);
+            return r;
+        }
+        case WorkerReport::Kind::Gone: return line == name ? std::optional(r) : std::nullopt;
     }
     return std::nullopt;
 }
@@ -199,9 +208,11 @@ std::optional<StationOrder> ParseOrder(const std::string &line) {
     for (const auto &[kind, name] : kOrders)
         if (!w.empty() && w[0] == name) order.kind = kind, known = true;
     if (!known) return std::nullopt;
-    if (order.kind == StationOrder::Kind::Stop) return w.size() == 1 ? std::optional(order) : std::nullopt;
+    if (order.kind == StationOrder::Kind::Stop)
+        return w.size() == 1 ? std::optional(order) : std::nullopt;
     if (w.size() < 2 || !Number(w[1], order.unit)) return std::nullopt;
-    if (order.kind != StationOrder::Kind::Program) return w.size() == 2 ? std::optional(order) : std::nullopt;
+    if (order.kind != StationOrder::Kind::Program)
+        return w.size() == 2 ? std::optional(order) : std::nullopt;
     std::array<uint8_t, 5> rfpi{};
     unsigned rpn = 0;
     FieldEdits &e = order.edits;

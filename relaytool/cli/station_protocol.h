@@ -35,12 +35,12 @@ struct WorkerReport {
         : kind(k), code(c), retries(r), text(std::move(t)) {}
 
     Kind kind = Kind::Gone;
-    unsigned unit = 0;      // Unit: its number
-    RepeaterMemory memory;  // Unit
+    unsigned unit = 0;        // Unit: its number
+    RepeaterMemory memory;    // Unit
     unsigned deviceType = 0;  // Other
-    int code = 0;           // Failed
-    unsigned retries = 0;   // Written, Failed
-    std::string text;       // Port, Backup (the path), Written (the RFPI), Failed
+    int code = 0;             // Failed
+    unsigned retries = 0;     // Written, Failed
+    std::string text;         // Port, Backup (the path), Written (the RFPI), Failed
 };
 
 struct StationOrder {
@@ -50,7 +50,7 @@ struct StationOrder {
 
     Kind kind = Kind::Stop;
     unsigned unit = 0;  // the unit it answers (all but Stop)
-    FieldEdits edits;  // Program: parentRfpi, repeaterRpn, monitorBeep, ignoreHop
+    FieldEdits edits;   // Program: parentRfpi, repeaterRpn, monitorBeep, ignoreHop
 };
 
 // The line without its line end, and back; nullopt for a line that is no message.

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 bool HoldsEntry(const std::array<uint8_t, layout::kImageSize> &image, const PlannedUnit &unit) {
-    const auto switchOn = [&image](std::size_t at) { return (image[at] & layout::kSwitchBit) != 0; };
+    const auto switchOn = [&image](std::size_t at) {
+        return (image[at] & layout::kSwitchBit) != 0;
+    };
     return std::equal(unit.parentRfpi.begin(), unit.parentRfpi.end(),
                       image.begin() + layout::kParentRfpi) &&
            (image[layout::kRepeaterRpn] & RpnMask(image.data())) == unit.rpn &&

@@ -33,7 +33,8 @@ constexpr milliseconds kStopCheck{100};
 
 struct Event {
     enum class Kind { Report, Stray, Ended, Input, InputEnd };
-    explicit Event(Kind k, std::size_t s = 0, std::string t = {}) : kind(k), station(s), text(std::move(t)) {}
+    explicit Event(Kind k, std::size_t s = 0, std::string t = {})
+        : kind(k), station(s), text(std::move(t)) {}
 
     Kind kind = Kind::Input;
     std::size_t station = 0;
@@ -46,13 +47,13 @@ struct Station {
     std::string label;
     std::unique_ptr<WorkerProcess> worker;
     std::thread reader;
-    bool running = true;                // its worker has not ended
-    unsigned unit = 0;                  // the number of the unit it reported last
-    std::optional<std::size_t> entry;   // the entry it was told to write
-    std::string backup;                 // that write's automatic backup, once saved
-    Clock::time_point writeStart;       // when the order went out
-    bool waiting = false;               // its unit waits for an entry to come free
-    bool cutShort = false;              // ended at once by a second stop
+    bool running = true;               // its worker has not ended
+    unsigned unit = 0;                 // the number of the unit it reported last
+    std::optional<std::size_t> entry;  // the entry it was told to write
+    std::string backup;                // that write's automatic backup, once saved
+    Clock::time_point writeStart;      // when the order went out
+    bool waiting = false;              // its unit waits for an entry to come free
+    bool cutShort = false;             // ended at once by a second stop
 };
 
 std::string Quoted(const std::string &name) { return "\"" + name + "\""; }
@@ -68,15 +69,17 @@ std::string RecoveryLines(const std::string &port, const std::string &backup) {
 
 std::string Duration(double seconds) {
     char text[48];
-    if (seconds < 120) std::snprintf(text, sizeof text, "%.1f s", seconds);
-    else std::snprintf(text, sizeof text, "%d min %d s", int(seconds) / 60, int(seconds) % 60);
+    if (seconds < 120)
+        std::snprintf(text, sizeof text, "%.1f s", seconds);
+    else
+        std::snprintf(text, sizeof text, "%d min %d s", int(seconds) / 60, int(seconds) % 60);
     return text;
 }
 
 class StationRun {
 public:
-    StationRun(const std::vector<const PlannedUnit *> &units, const std::vector<std::string> &labels,
-               const Invocation &invocation, Console io)
+    StationRun(const std::vector<const PlannedUnit *> &units,
+               const std::vector<std::string> &labels, const Invocation &invocation, Console io)
         : queue_(units), labels_(labels), invocation_(invocation), io_(io) {}
 
     int Run();
@@ -114,7 +117,7 @@ private:
     End end_ = End::None;
     bool logFailed_ = false;
     unsigned written_ = 0, failed_ = 0, held_ = 0;
-    int firstFailure_ = kExitOk;     // of a unit's programming
+    int firstFailure_ = kExitOk;  // of a unit's programming
 
     std::vector<std::string> lost_;  // "COM2 (killed by signal 9)"
 };
@@ -139,8 +142,10 @@ void StationRun::Start() {
             ForEachLine([worker](char *b, std::size_t n) { return worker->Read(b, n); },
                         [&](std::string line) {
                             Event e(Event::Kind::Report, i);
-                            if (std::optional<WorkerReport> r = ParseReport(line)) e.report = *r;
-                            else e = Event(Event::Kind::Stray, i, std::move(line));
+                            if (std::optional<WorkerReport> r = ParseReport(line))
+                                e.report = *r;
+                            else
+                                e = Event(Event::Kind::Stray, i, std::move(line));
                             events->Push(std::move(e));
                         });
             events->Push(Event(Event::Kind::Ended, i, worker->WaitForEnd()));
@@ -159,8 +164,13 @@ void StationRun::Start() {
 
 void StationRun::Log(const Station &s, std::size_t entry, const std::string &result,
                      const std::string &backup, const std::string &rfpi, unsigned retries) {
-    PlanLogEntry line{SavedAtText(std::time(nullptr)), queue_.Unit(entry).name, s.label, result,
-                      backup, rfpi, retries};
+    PlanLogEntry line{SavedAtText(std::time(nullptr)),
+                      queue_.Unit(entry).name,
+                      s.label,
+                      result,
+                      backup,
+                      rfpi,
+                      retries};
     std::string error;
     if (log_.Append(line, error)) return;
     if (!logFailed_) io_.err << "Cannot write the log: " << error << "\n" << std::flush;
@@ -173,7 +183,8 @@ void StationRun::Order(Station &s, std::size_t entry) {
     s.backup.clear();
     s.waiting = false;
     s.writeStart = Clock::now();
-    s.worker->Send(FormatOrder(StationOrder(StationOrder::Kind::Program, s.unit, PlannedEdits(queue_.Unit(entry)))));
+    s.worker->Send(FormatOrder(
+        StationOrder(StationOrder::Kind::Program, s.unit, PlannedEdits(queue_.Unit(entry)))));
     Note(s.label + ": programming " + Quoted(queue_.Unit(entry).name));
 }
 
@@ -194,7 +205,8 @@ void StationRun::OnUnit(Station &s, const WorkerReport &r) {
     }
     if (const std::optional<std::size_t> held = queue_.HeldBy(r.memory.image)) {
         io_.out << s.label << ": this unit holds " << Quoted(queue_.Unit(*held).name)
-                << " already; disconnect it\n" << std::flush;
+                << " already; disconnect it\n"
+                << std::flush;
         s.worker->Send(FormatOrder(StationOrder(StationOrder::Kind::Leave, s.unit)));
         if (queue_.MarkHeld(*held)) {
             ++held_;
@@ -209,8 +221,9 @@ void StationRun::OnUnit(Station &s, const WorkerReport &r) {
     }
     s.waiting = true;
     s.worker->Send(FormatOrder(StationOrder(StationOrder::Kind::Wait, s.unit)));
-    Note(s.label + ": every repeater is written or being written; the unit waits in case a "
-                   "write fails");
+    Note(s.label +
+         ": every repeater is written or being written; the unit waits in case a "
+         "write fails");
 }
 
 void StationRun::Failed(Station &s, int code, const std::string &text, unsigned retries) {
@@ -221,10 +234,12 @@ void StationRun::Failed(Station &s, int code, const std::string &text, unsigned 
     if (firstFailure_ == kExitOk && code != kExitOk) firstFailure_ = code;
     io_.out << s.label << ": " << Quoted(queue_.Unit(entry).name) << " failed: " << text
             << "; back in the queue; ";
-    if (s.backup.empty()) io_.out << "nothing was written\n";
+    if (s.backup.empty())
+        io_.out << "nothing was written\n";
     else
-        io_.out << "previous image in " << s.backup << "; put it back with: relaycfg restore --port "
-                << ShellQuoted(s.label) << ' ' << ShellQuoted(s.backup) << '\n';
+        io_.out << "previous image in " << s.backup
+                << "; put it back with: relaycfg restore --port " << ShellQuoted(s.label) << ' '
+                << ShellQuoted(s.backup) << '\n';
     io_.out << std::flush;
     Log(s, entry, "failed: " + text, s.backup, "", retries);
     OfferFreedEntry();
@@ -241,9 +256,11 @@ void StationRun::OnOutcome(Station &s, const WorkerReport &r) {
     queue_.MarkWritten(entry);
     ++written_;
     io_.out << s.label << ": " << Quoted(queue_.Unit(entry).name)
-            << " written and verified; label it and disconnect it\n" << std::flush;
+            << " written and verified; label it and disconnect it\n"
+            << std::flush;
     if (end_ == End::Interrupted) {
-        io_.err << "Stopped as asked, after the write of " << s.label << " was finished and verified.\n"
+        io_.err << "Stopped as asked, after the write of " << s.label
+                << " was finished and verified.\n"
                 << RecoveryLines(s.label, s.backup) << std::flush;
     }
     Log(s, entry, "written", s.backup, r.text, r.retries);
@@ -252,29 +269,30 @@ void StationRun::OnOutcome(Station &s, const WorkerReport &r) {
 
 void StationRun::OnReport(Station &s, const WorkerReport &r) {
     switch (r.kind) {
-    case WorkerReport::Kind::Unit: OnUnit(s, r); break;
-    case WorkerReport::Kind::Other: {
-        char type[8];
-        std::snprintf(type, sizeof type, "0x%02X", r.deviceType);
-        io_.err << s.label << ": not a supported repeater (device type " << type
-                << "); disconnect it\n" << std::flush;
-        break;
-    }
-    case WorkerReport::Kind::Port: io_.err << s.label << ": " << r.text << '\n' << std::flush; break;
-    case WorkerReport::Kind::Backup:
-        s.backup = r.text;
-        break;
-    case WorkerReport::Kind::Written:
-    case WorkerReport::Kind::Failed: OnOutcome(s, r); break;
-    case WorkerReport::Kind::Gone:
-        s.waiting = false;
-        if (s.entry) {  // its order crossed the unit's going: the entry was never begun
-            queue_.GiveBack(*s.entry);
-            s.entry.reset();
-            OfferFreedEntry();
+        case WorkerReport::Kind::Unit: OnUnit(s, r); break;
+        case WorkerReport::Kind::Other: {
+            char type[8];
+            std::snprintf(type, sizeof type, "0x%02X", r.deviceType);
+            io_.err << s.label << ": not a supported repeater (device type " << type
+                    << "); disconnect it\n"
+                    << std::flush;
+            break;
         }
-        if (end_ == End::None) Note(s.label + ": ready for the next unit");
-        break;
+        case WorkerReport::Kind::Port:
+            io_.err << s.label << ": " << r.text << '\n' << std::flush;
+            break;
+        case WorkerReport::Kind::Backup: s.backup = r.text; break;
+        case WorkerReport::Kind::Written:
+        case WorkerReport::Kind::Failed: OnOutcome(s, r); break;
+        case WorkerReport::Kind::Gone:
+            s.waiting = false;
+            if (s.entry) {  // its order crossed the unit's going: the entry was never begun
+                queue_.GiveBack(*s.entry);
+                s.entry.reset();
+                OfferFreedEntry();
+            }
+            if (end_ == End::None) Note(s.label + ": ready for the next unit");
+            break;
     }
 }
 
@@ -287,14 +305,16 @@ void StationRun::OnEnded(Station &s, const std::string &ending) {
     if (unexpected) {
         lost_.push_back(s.label + " (" + ending + ")");
         io_.err << s.label << ": station lost: its worker ended (" << ending << ")"
-                << (AnyRunning() ? "; the other stations go on" : "") << '\n' << std::flush;
+                << (AnyRunning() ? "; the other stations go on" : "") << '\n'
+                << std::flush;
     }
     if (!AnyRunning() && end_ == End::None) StopStations(End::NoStation);
 }
 
 void StationRun::OnInput(const std::string &line) {
     const PromptReply reply = ReplyOf(line);
-    if (reply == PromptReply::Stop) StopStations(End::Stopped);
+    if (reply == PromptReply::Stop)
+        StopStations(End::Stopped);
     else if (reply != PromptReply::Go && end_ == End::None)
         io_.err << "Type q and Enter to stop; the stations take the units as they are connected.\n"
                 << std::flush;
@@ -305,11 +325,11 @@ void StationRun::Handle(const Event &e) {
                      ? nullptr
                      : stations_[e.station].get();
     switch (e.kind) {
-    case Event::Kind::Report: OnReport(*s, e.report); break;
-    case Event::Kind::Stray: io_.err << s->label << ": " << e.text << '\n' << std::flush; break;
-    case Event::Kind::Ended: OnEnded(*s, e.text); break;
-    case Event::Kind::Input: OnInput(e.text); break;
-    case Event::Kind::InputEnd: StopStations(End::Stopped); break;
+        case Event::Kind::Report: OnReport(*s, e.report); break;
+        case Event::Kind::Stray: io_.err << s->label << ": " << e.text << '\n' << std::flush; break;
+        case Event::Kind::Ended: OnEnded(*s, e.text); break;
+        case Event::Kind::Input: OnInput(e.text); break;
+        case Event::Kind::InputEnd: StopStations(End::Stopped); break;
     }
 }
 
@@ -326,8 +346,8 @@ void StationRun::StopStations(End why) {
         writing += (writing.empty() ? "" : ", ") + s->label;
         if (why == End::Interrupted) {
             const auto left = WriteAndVerifyTime() - (Clock::now() - s->writeStart);
-            const long seconds = std::max(1L, long(std::lround(
-                std::chrono::duration<double>(left).count())));
+            const long seconds =
+                std::max(1L, long(std::lround(std::chrono::duration<double>(left).count())));
             io_.err << "Stopping: finishing the write of " << s->label << ", about " << seconds
                     << " s (a second Ctrl-C stops at once, leaving the unit half-written)\n";
         }
@@ -369,7 +389,8 @@ void StationRun::Summary(double seconds) const {
     if (!notDone.empty()) {
         io_.err << ", " << notDone.size() << " not done ("
                 << (end_ == End::Interrupted ? "interrupted" : "stopped") << "):";
-        for (std::size_t i = 0; i < notDone.size(); ++i) io_.err << (i ? ", " : " ") << Quoted(notDone[i]);
+        for (std::size_t i = 0; i < notDone.size(); ++i)
+            io_.err << (i ? ", " : " ") << Quoted(notDone[i]);
     }
     const long perHour = seconds > 0 ? std::lround(written_ * 3600.0 / seconds) : 0;
     io_.err << "; " << stations_.size() << " stations, " << Duration(seconds) << ", " << perHour

@@ -70,7 +70,8 @@ private:
     std::string port_;
     std::ostringstream discard_;
     RepeaterSession probe_;  // binds the port for the probes; its own reports are discarded
-    std::shared_ptr<MessageQueue<std::string>> orders_ = std::make_shared<MessageQueue<std::string>>();
+    std::shared_ptr<MessageQueue<std::string>> orders_ =
+        std::make_shared<MessageQueue<std::string>>();
     bool stop_ = false;
     bool interrupted_ = false;
     unsigned units_ = 0;  // units reported so far: the number of the last one
@@ -88,8 +89,10 @@ std::optional<StationOrder> Worker::NextOrder(milliseconds wait) {
     const std::optional<std::string> line = orders_->Pop(wait);
     if (!line) return std::nullopt;
     std::optional<StationOrder> order = ParseOrder(*line);
-    if (!order) std::cerr << "unknown order \"" << *line << "\"" << std::endl;
-    else if (order->kind == StationOrder::Kind::Stop) stop_ = true;
+    if (!order)
+        std::cerr << "unknown order \"" << *line << "\"" << std::endl;
+    else if (order->kind == StationOrder::Kind::Stop)
+        stop_ = true;
     return order;
 }
 
@@ -122,7 +125,8 @@ bool Worker::WaitForUnit() {
                 why = DiagnosePortFailure(probe_.Port().Number(), probe_.Port().Label());
                 if (why.empty()) why = kReadFailureText + TransferErrorText(code);
             }
-            if (!why.empty() && why != portSaid) Report(WorkerReport(WorkerReport::Kind::Port, why));
+            if (!why.empty() && why != portSaid)
+                Report(WorkerReport(WorkerReport::Kind::Port, why));
             portSaid = why;
         }
         if (!IdleUntil(start + kProbeInterval)) return false;
@@ -151,7 +155,8 @@ Worker::Leaving Worker::WaitUntilGone(const Unit &unit, bool orderMayCome, Stati
             const auto left = std::chrono::duration_cast<milliseconds>(until - Clock::now());
             if (left.count() <= 0) break;
             const std::optional<StationOrder> next = NextOrder(left);
-            if (next && orderMayCome && next->kind == StationOrder::Kind::Program && next->unit == units_) {
+            if (next && orderMayCome && next->kind == StationOrder::Kind::Program &&
+                next->unit == units_) {
                 order = *next;
                 return Leaving::Program;
             }
@@ -202,9 +207,9 @@ bool Worker::ServeUnit() {
     if (order->kind == StationOrder::Kind::Wait) {
         StationOrder given;
         switch (WaitUntilGone(unit, true, given)) {
-        case Leaving::Gone: return true;
-        case Leaving::Stop: return false;
-        case Leaving::Program: break;
+            case Leaving::Gone: return true;
+            case Leaving::Stop: return false;
+            case Leaving::Program: break;
         }
         // Probes have passed since the load: the unit is loaded again before anything is written.
         discard_.str("");
@@ -227,7 +232,8 @@ int Worker::Run() {
     // The orders are read on a thread of their own, so that the probes go on meanwhile; the end of
     // the input is a stop.
     std::thread([orders = orders_] {
-        ForEachLine(ReadStandardInput, [&orders](std::string line) { orders->Push(std::move(line)); });
+        ForEachLine(ReadStandardInput,
+                    [&orders](std::string line) { orders->Push(std::move(line)); });
         orders->Push("stop");
     }).detach();
     while (WaitForUnit() && ServeUnit()) {

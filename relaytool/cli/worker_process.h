@@ -31,8 +31,8 @@ public:
     std::string WaitForEnd();
 
 private:
-    std::mutex mutex_;    // Send, Kill and the end of WaitForEnd come from different threads
-    bool ended_ = false;  // reaped: its id may belong to another process now
+    std::mutex mutex_;       // Send, Kill and the end of WaitForEnd come from different threads
+    bool ended_ = false;     // reaped: its id may belong to another process now
     intptr_t process_ = -1;  // the process id (POSIX) or its HANDLE (Windows)
     intptr_t input_ = -1;    // our end of its standard input
     intptr_t output_ = -1;   // our end of its standard output

@@ -42,13 +42,15 @@ Planned PlannedFor(const std::string &name) {
 
 std::size_t Count(const std::string &text, const std::string &part) {
     std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
     return n;
 }
 
 // The worker that relaycfg started for a port: a child process "relaycfg --station-worker PORT".
 pid_t WorkerOf(pid_t parent, const std::string &port) {
-    std::ifstream children("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) + "/children");
+    std::ifstream children("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) +
+                           "/children");
     for (pid_t child; children >> child;) {
         std::ifstream in("/proc/" + std::to_string(child) + "/cmdline", std::ios::binary);
         const std::string cmdline(std::istreambuf_iterator<char>(in), {});
@@ -78,7 +80,8 @@ protected:
     // A unit with bytes of its own, relaying a parent that no entry of the plan has.
     static Bytes UnitImage(uint8_t seed) {
         Bytes config(repeatersim::kConfigSize);
-        for (std::size_t i = 0; i < config.size(); ++i) config[i] = static_cast<uint8_t>(seed + 11 * i);
+        for (std::size_t i = 0; i < config.size(); ++i)
+            config[i] = static_cast<uint8_t>(seed + 11 * i);
         const Bytes rfpi = {0x02, 0x11, 0x22, 0x33, 0x01};
         std::copy(rfpi.begin(), rfpi.end(), config.begin() + 68);
         return config;
@@ -97,18 +100,20 @@ protected:
 
     std::unique_ptr<TerminalProgram> StartStations() {
         return std::make_unique<TerminalProgram>(
-            std::vector<std::string>{"plan", "apply", plan_, "--all", "--port", "COM1", "--port", "COM2",
-                                     "--port", "com3", "--log", log_},
+            std::vector<std::string>{"plan", "apply", plan_, "--all", "--port", "COM1", "--port",
+                                     "COM2", "--port", "com3", "--log", log_},
             out_);
     }
     std::string Out() const { return ReadFileOrEmpty(out_); }
 
     // The entry COMn says it wrote ("COM1: "Hall A" written and verified; ..."), in order.
     std::vector<std::string> WrittenOn(unsigned com) const {
-        const std::regex line("COM" + std::to_string(com) + ": \"([^\"]+)\" written and verified; label it and disconnect it");
+        const std::regex line("COM" + std::to_string(com) +
+                              ": \"([^\"]+)\" written and verified; label it and disconnect it");
         std::vector<std::string> names;
         const std::string out = Out();
-        for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it) names.push_back((*it)[1]);
+        for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
+            names.push_back((*it)[1]);
         return names;
     }
     std::string FailedOn(unsigned com) const {
@@ -122,7 +127,9 @@ protected:
         const Bytes sent = sims_[com - 1]->Received();
         const Bytes head = {0xFF, 0xFF, 0x4D, 0x02, 0x0E, 0x3B};
         unsigned n = 0;
-        for (auto it = sent.begin(); (it = std::search(it, sent.end(), head.begin(), head.end())) != sent.end(); ++it) ++n;
+        for (auto it = sent.begin();
+             (it = std::search(it, sent.end(), head.begin(), head.end())) != sent.end(); ++it)
+            ++n;
         return n;
     }
 
@@ -135,12 +142,15 @@ protected:
 
     std::vector<std::string> LogLines() const { return Lines(ReadFileOrEmpty(log_)); }
     // A log line's fields after the time.
-    static std::string AfterTime(const std::string &line) { return line.substr(line.find(',') + 1); }
+    static std::string AfterTime(const std::string &line) {
+        return line.substr(line.find(',') + 1);
+    }
 
     std::vector<std::string> Backups() const {
         std::vector<std::string> files;
         std::error_code ec;
-        for (const auto &e : std::filesystem::directory_iterator(state_.Path() + "/relaycfg/backups", ec))
+        for (const auto &e :
+             std::filesystem::directory_iterator(state_.Path() + "/relaycfg/backups", ec))
             files.push_back(e.path().string());
         std::sort(files.begin(), files.end());
         return files;
@@ -175,15 +185,21 @@ TEST_F(CliStations, UnitsConnectedInAnyOrderTakeTheNextEntryUntilEveryEntryIsDon
     ASSERT_TRUE(relaycfg->WaitUntil([&] { return WrittenOn(1).size() + WrittenOn(2).size() == 2; }))
         << relaycfg->Screen() << Out();
     const std::set<std::string> first = {WrittenOn(1)[0], WrittenOn(2)[0]};
-    EXPECT_EQ(first, (std::set<std::string>{"Hall A", "Hall B"})) << "the first two entries, one each";
-    EXPECT_EQ(Count(relaycfg->Screen(), "COM3: not a supported repeater (device type 0x62); disconnect it"), 1u)
+    EXPECT_EQ(first, (std::set<std::string>{"Hall A", "Hall B"}))
+        << "the first two entries, one each";
+    EXPECT_EQ(Count(relaycfg->Screen(),
+                    "COM3: not a supported repeater (device type 0x62); disconnect it"),
+              1u)
         << "said once while it stays";
 
     const Bytes unit1 = TakeAway(1), unit2 = TakeAway(2);
     TakeAway(3);
     Connect(3, gate);
-    ASSERT_TRUE(relaycfg->WaitUntil([&] { return Out().find("COM3: this unit holds \"Gate\" already; disconnect it\n") != std::string::npos; }))
-        << relaycfg->Screen() << Out();
+    ASSERT_TRUE(relaycfg->WaitUntil([&] {
+        return Out().find("COM3: this unit holds \"Gate\" already; disconnect it\n") !=
+               std::string::npos;
+    })) << relaycfg->Screen()
+        << Out();
     // The next unit on COM1 in place of the first, faster than the station asks the line.
     Connect(1, UnitImage(0x50));
     EXPECT_EQ(relaycfg->Wait(), kExitOk) << relaycfg->Screen() << Out();
@@ -195,8 +211,10 @@ TEST_F(CliStations, UnitsConnectedInAnyOrderTakeTheNextEntryUntilEveryEntryIsDon
     EXPECT_EQ(Sim(1).Config()[17] & 0x80, 0) << "Yard's monitor beep off";
     EXPECT_EQ(Sim(3).Config(), gate) << "a unit that holds its entry is not written";
     EXPECT_EQ(WriteMails(3), 0u);
-    EXPECT_NE(relaycfg->Screen().find("Written 3, failed 0, already held 1 of 4 repeaters; 3 stations, "),
-              std::string::npos) << relaycfg->Screen();
+    EXPECT_NE(
+        relaycfg->Screen().find("Written 3, failed 0, already held 1 of 4 repeaters; 3 stations, "),
+        std::string::npos)
+        << relaycfg->Screen();
     EXPECT_NE(relaycfg->Screen().find(" units an hour; log: " + log_), std::string::npos);
 
     const std::vector<std::string> log = LogLines();
@@ -205,12 +223,13 @@ TEST_F(CliStations, UnitsConnectedInAnyOrderTakeTheNextEntryUntilEveryEntryIsDon
     EXPECT_EQ(Backups().size(), 3u) << "one backup per write";
     std::set<std::string> lines;
     for (std::size_t i = 1; i < log.size(); ++i) lines.insert(AfterTime(log[i]));
-    EXPECT_EQ(lines.count("Gate,COM3,held,,02 5A 3C 81 46,0"), 1u) << log[1] << log[2] << log[3] << log[4];
+    EXPECT_EQ(lines.count("Gate,COM3,held,,02 5A 3C 81 46,0"), 1u)
+        << log[1] << log[2] << log[3] << log[4];
     for (unsigned com : {1u, 2u}) {
         const std::string name = WrittenOn(com)[0];
         const std::string transmits = name == "Hall A" ? "02 5A 3C 81 41" : "02 5A 3C 81 42";
-        EXPECT_EQ(lines.count(name + ",COM" + std::to_string(com) + ",written," + BackupOf("COM" + std::to_string(com)) + "," +
-                              transmits + ",0"),
+        EXPECT_EQ(lines.count(name + ",COM" + std::to_string(com) + ",written," +
+                              BackupOf("COM" + std::to_string(com)) + "," + transmits + ",0"),
                   1u);
     }
 }
@@ -228,18 +247,29 @@ TEST_F(CliStations, AUnitPulledOutAndAWorkerKilledPutTheirEntriesBackInTheQueue)
     ASSERT_GT(worker, 0);
     ::kill(worker, SIGKILL);
 
-    ASSERT_TRUE(relaycfg->WaitUntil([&] { return !FailedOn(2).empty() && !FailedOn(3).empty() && !WrittenOn(1).empty(); }))
-        << relaycfg->Screen() << Out();
+    ASSERT_TRUE(relaycfg->WaitUntil([&] {
+        return !FailedOn(2).empty() && !FailedOn(3).empty() && !WrittenOn(1).empty();
+    })) << relaycfg->Screen()
+        << Out();
     const std::string pulled = FailedOn(2), killed = FailedOn(3);
     const std::string b2 = BackupOf("COM2"), b3 = BackupOf("COM3");
-    EXPECT_NE(Out().find("COM2: \"" + pulled + "\" failed: An error occured while writing to target: No local echo.; "
-                         "back in the queue; previous image in " + b2 + "; put it back with: relaycfg restore --port COM2 " + b2 + "\n"),
-              std::string::npos) << Out();
-    EXPECT_NE(Out().find("COM3: \"" + killed + "\" failed: the station's worker ended (killed by signal 9); "
-                         "back in the queue; previous image in " + b3 + "; put it back with: relaycfg restore --port COM3 " + b3 + "\n"),
-              std::string::npos) << Out();
-    EXPECT_NE(relaycfg->Screen().find("COM3: station lost: its worker ended (killed by signal 9); the other stations go on"),
-              std::string::npos) << relaycfg->Screen();
+    EXPECT_NE(Out().find("COM2: \"" + pulled +
+                         "\" failed: An error occured while writing to target: No local echo.; "
+                         "back in the queue; previous image in " +
+                         b2 + "; put it back with: relaycfg restore --port COM2 " + b2 + "\n"),
+              std::string::npos)
+        << Out();
+    EXPECT_NE(Out().find("COM3: \"" + killed +
+                         "\" failed: the station's worker ended (killed by signal 9); "
+                         "back in the queue; previous image in " +
+                         b3 + "; put it back with: relaycfg restore --port COM3 " + b3 + "\n"),
+              std::string::npos)
+        << Out();
+    EXPECT_NE(
+        relaycfg->Screen().find(
+            "COM3: station lost: its worker ended (killed by signal 9); the other stations go on"),
+        std::string::npos)
+        << relaycfg->Screen();
 
     // The next unit on COM1 takes the first entry of the queue again: a failed one.
     TakeAway(1);
@@ -250,43 +280,63 @@ TEST_F(CliStations, AUnitPulledOutAndAWorkerKilledPutTheirEntriesBackInTheQueue)
             again = name;
             break;
         }
-    ASSERT_TRUE(relaycfg->WaitUntil([&] { return WrittenOn(1).size() == 2; })) << relaycfg->Screen() << Out();
+    ASSERT_TRUE(relaycfg->WaitUntil([&] { return WrittenOn(1).size() == 2; }))
+        << relaycfg->Screen() << Out();
     EXPECT_EQ(WrittenOn(1)[1], again);
     ExpectProgrammed(Sim(1).Config(), again);
 
     relaycfg->Type("q\n");
-    EXPECT_EQ(relaycfg->Wait(), kExitTransfer) << "stopped with entries left: the first failure's code";
-    EXPECT_NE(relaycfg->Screen().find("Written 2, failed 2, already held 0 of 4 repeaters, 2 not done (stopped): "),
-              std::string::npos) << relaycfg->Screen();
-    EXPECT_NE(relaycfg->Screen().find("Station lost: COM3 (killed by signal 9)"), std::string::npos);
+    EXPECT_EQ(relaycfg->Wait(), kExitTransfer)
+        << "stopped with entries left: the first failure's code";
+    EXPECT_NE(relaycfg->Screen().find(
+                  "Written 2, failed 2, already held 0 of 4 repeaters, 2 not done (stopped): "),
+              std::string::npos)
+        << relaycfg->Screen();
+    EXPECT_NE(relaycfg->Screen().find("Station lost: COM3 (killed by signal 9)"),
+              std::string::npos);
     std::set<std::string> lines;
     for (const std::string &line : LogLines()) lines.insert(AfterTime(line));
     EXPECT_EQ(LogLines().size(), 5u);
-    EXPECT_EQ(lines.count(pulled + ",COM2,failed: An error occured while writing to target: No local echo.," + b2 + ",,0"), 1u);
-    EXPECT_EQ(lines.count(killed + ",COM3,failed: the station's worker ended (killed by signal 9)," + b3 + ",,0"), 1u);
+    EXPECT_EQ(
+        lines.count(pulled +
+                    ",COM2,failed: An error occured while writing to target: No local echo.," + b2 +
+                    ",,0"),
+        1u);
+    EXPECT_EQ(
+        lines.count(killed + ",COM3,failed: the station's worker ended (killed by signal 9)," + b3 +
+                    ",,0"),
+        1u);
 }
 
 TEST_F(CliStations, AUnitWithNoEntryFreeWaitsAndTakesTheEntryOfAFailedWrite) {
-    WriteFile(plan_, std::string(kPlan).substr(0, std::string(kPlan).find("[[repeater]]\nname = \"Yard\"")));
+    WriteFile(plan_, std::string(kPlan).substr(
+                         0, std::string(kPlan).find("[[repeater]]\nname = \"Yard\"")));
     for (unsigned com = 1; com <= 3; ++com) Connect(com, UnitImage(uint8_t(0x10 * com)));
     const auto relaycfg = StartStations();
     ASSERT_TRUE(relaycfg->Started());
     // Two units take Hall A and Hall B; the third waits.
-    const std::regex waits("COM([1-3]): every repeater is written or being written; the unit waits in case a write fails");
+    const std::regex waits(
+        "COM([1-3]): every repeater is written or being written; the unit waits in case a write "
+        "fails");
     std::smatch m;
-    ASSERT_TRUE(relaycfg->WaitUntil([&] { return std::regex_search(relaycfg->Screen(), m, waits); })) << relaycfg->Screen();
+    ASSERT_TRUE(relaycfg->WaitUntil([&] {
+        return std::regex_search(relaycfg->Screen(), m, waits);
+    })) << relaycfg->Screen();
     const unsigned waiting = unsigned(std::stoi(m[1].str()));
     const unsigned pulled = waiting == 1 ? 2 : 1;
     ASSERT_TRUE(relaycfg->WaitUntil([&] { return WriteMails(pulled) >= 2; })) << relaycfg->Screen();
     Sim(pulled).Unplug();
 
-    EXPECT_EQ(relaycfg->Wait(), kExitOk) << "every entry written in the end" << relaycfg->Screen() << Out();
+    EXPECT_EQ(relaycfg->Wait(), kExitOk)
+        << "every entry written in the end" << relaycfg->Screen() << Out();
     const std::string entry = FailedOn(pulled);
     ASSERT_NE(entry, "") << Out();
     EXPECT_EQ(WrittenOn(waiting), std::vector<std::string>{entry}) << Out();
     ExpectProgrammed(Sim(waiting).Config(), entry);
-    EXPECT_NE(relaycfg->Screen().find("Written 2, failed 1, already held 0 of 2 repeaters; 3 stations, "),
-              std::string::npos) << relaycfg->Screen();
+    EXPECT_NE(
+        relaycfg->Screen().find("Written 2, failed 1, already held 0 of 2 repeaters; 3 stations, "),
+        std::string::npos)
+        << relaycfg->Screen();
 }
 
 TEST_F(CliStations, CtrlCLetsEveryStationFinishItsWriteAndASecondStopsThemAtOnce) {
@@ -303,11 +353,14 @@ TEST_F(CliStations, CtrlCLetsEveryStationFinishItsWriteAndASecondStopsThemAtOnce
         Connect(3, UnitImage(0x30), 'b');  // another device: its station only asks the line
         const auto relaycfg = StartStations();
         ASSERT_TRUE(relaycfg->Started());
-        ASSERT_TRUE(relaycfg->WaitUntil([&] { return WriteMails(1) >= 2 && WriteMails(2) >= 2; })) << relaycfg->Screen();
+        ASSERT_TRUE(relaycfg->WaitUntil([&] { return WriteMails(1) >= 2 && WriteMails(2) >= 2; }))
+            << relaycfg->Screen();
         relaycfg->Type("\x03");
         ASSERT_TRUE(relaycfg->WaitUntil([&] {
-            return relaycfg->Screen().find("Stopping: finishing the write of COM1, about ") != std::string::npos &&
-                   relaycfg->Screen().find("Stopping: finishing the write of COM2, about ") != std::string::npos;
+            return relaycfg->Screen().find("Stopping: finishing the write of COM1, about ") !=
+                       std::string::npos &&
+                   relaycfg->Screen().find("Stopping: finishing the write of COM2, about ") !=
+                       std::string::npos;
         })) << relaycfg->Screen();
         if (twice) relaycfg->Type("\x03");
         EXPECT_EQ(relaycfg->Wait(), kExitInterrupted) << relaycfg->Screen();
@@ -318,27 +371,38 @@ TEST_F(CliStations, CtrlCLetsEveryStationFinishItsWriteAndASecondStopsThemAtOnce
         for (unsigned com : {1u, 2u}) {
             const std::string port = "COM" + std::to_string(com), backup = BackupOf(port);
             ASSERT_NE(backup, "");
-            const std::string restore = "Put it back with: relaycfg restore --port " + port + " " + backup + "\r\n";
+            const std::string restore =
+                "Put it back with: relaycfg restore --port " + port + " " + backup + "\r\n";
             EXPECT_NE(relaycfg->Screen().find(restore), std::string::npos) << relaycfg->Screen();
-            EXPECT_EQ(Count(relaycfg->Screen(), "Stopping: finishing the write of " + port + ", about "), 1u)
+            EXPECT_EQ(
+                Count(relaycfg->Screen(), "Stopping: finishing the write of " + port + ", about "),
+                1u)
                 << "the workers hear no Ctrl-C of the terminal: only the run tells them";
             if (twice) {
                 EXPECT_LT(WriteMails(com), 10u) << "cut short";
-                EXPECT_NE(relaycfg->Screen().find("Stopped during the write of " + port +
-                                                  ": the repeater may hold part of the new image.\r\n"),
-                          std::string::npos);
-                EXPECT_EQ(Count(ReadFileOrEmpty(log_), "," + port + ",failed: stopped during the write," + backup + ",,0\n"), 1u);
+                EXPECT_NE(
+                    relaycfg->Screen().find("Stopped during the write of " + port +
+                                            ": the repeater may hold part of the new image.\r\n"),
+                    std::string::npos);
+                EXPECT_EQ(
+                    Count(ReadFileOrEmpty(log_),
+                          "," + port + ",failed: stopped during the write," + backup + ",,0\n"),
+                    1u);
             } else {
                 EXPECT_EQ(WriteMails(com), 10u) << "the whole image written";
                 EXPECT_EQ(WrittenOn(com).size(), 1u);
-                EXPECT_NE(relaycfg->Screen().find("Stopped as asked, after the write of " + port + " was finished and verified.\r\n"),
+                EXPECT_NE(relaycfg->Screen().find("Stopped as asked, after the write of " + port +
+                                                  " was finished and verified.\r\n"),
                           std::string::npos);
-                EXPECT_EQ(Count(ReadFileOrEmpty(log_), "," + port + ",written," + backup + ","), 1u);
+                EXPECT_EQ(Count(ReadFileOrEmpty(log_), "," + port + ",written," + backup + ","),
+                          1u);
             }
         }
         if (!twice) {
-            EXPECT_NE(relaycfg->Screen().find("Written 2, failed 0, already held 0 of 4 repeaters, 2 not done (interrupted): "),
-                      std::string::npos) << relaycfg->Screen();
+            EXPECT_NE(relaycfg->Screen().find("Written 2, failed 0, already held 0 of 4 repeaters, "
+                                              "2 not done (interrupted): "),
+                      std::string::npos)
+                << relaycfg->Screen();
         }
         // No worker outlives the run: COM3's would go on asking its line.
         const std::size_t asked = Sim(3).Received().size();

@@ -35,7 +35,8 @@ TEST(StationQueue, AUnitHoldsAnEntryByItsRpnParentAndTheSwitchesThePlanGives) {
     std::vector<const PlannedUnit *> units;
     for (const PlannedUnit &unit : plan.units) units.push_back(&unit);
     const StationQueue queue(units);
-    const std::array<uint8_t, 5> base = {0x02, 0x5A, 0x3C, 0x81, 0x43}, hallA = {0x02, 0x5A, 0x3C, 0x81, 0x41};
+    const std::array<uint8_t, 5> base = {0x02, 0x5A, 0x3C, 0x81, 0x43},
+                                 hallA = {0x02, 0x5A, 0x3C, 0x81, 0x41};
     const struct {
         const char *name;
         Image image;
@@ -62,7 +63,9 @@ TEST(StationQueue, EntriesGoOutInOrderAndAFailedOneComesBackInItsPlace) {
     std::vector<const PlannedUnit *> units;
     for (const PlannedUnit &unit : plan.units) units.push_back(&unit);
     StationQueue queue(units);
-    auto name = [&](std::optional<std::size_t> entry) { return entry ? queue.Unit(*entry).name : "none"; };
+    auto name = [&](std::optional<std::size_t> entry) {
+        return entry ? queue.Unit(*entry).name : "none";
+    };
 
     const std::optional<std::size_t> a = queue.Take(), b = queue.Take();
     EXPECT_EQ(name(a), "Hall A");
@@ -84,8 +87,10 @@ TEST(StationQueue, EntriesGoOutInOrderAndAFailedOneComesBackInItsPlace) {
 TEST(StationProtocol, MessagesComeBackAlikeAndDamagedLinesAreNone) {
     WorkerReport unit(WorkerReport::Kind::Unit);
     unit.unit = 12;
-    for (std::size_t i = 0; i < unit.memory.info.size(); ++i) unit.memory.info[i] = uint8_t(0xF0 + i);
-    for (std::size_t i = 0; i < unit.memory.image.size(); ++i) unit.memory.image[i] = uint8_t(3 * i);
+    for (std::size_t i = 0; i < unit.memory.info.size(); ++i)
+        unit.memory.info[i] = uint8_t(0xF0 + i);
+    for (std::size_t i = 0; i < unit.memory.image.size(); ++i)
+        unit.memory.image[i] = uint8_t(3 * i);
     WorkerReport other(WorkerReport::Kind::Other);
     other.deviceType = 0x62;
     const WorkerReport reports[] = {
@@ -116,23 +121,25 @@ TEST(StationProtocol, MessagesComeBackAlikeAndDamagedLinesAreNone) {
     edits.parentRfpi = "02 5A 3C 81 43";
     edits.repeaterRpn = "200";
     edits.ignoreHop = false;
-    const std::optional<StationOrder> program = ParseOrder(FormatOrder(StationOrder(StationOrder::Kind::Program, 7, edits)));
+    const std::optional<StationOrder> program =
+        ParseOrder(FormatOrder(StationOrder(StationOrder::Kind::Program, 7, edits)));
     ASSERT_TRUE(program);
     EXPECT_EQ(program->unit, 7u) << "the unit it answers";
     EXPECT_EQ(program->edits.parentRfpi, edits.parentRfpi);
     EXPECT_EQ(program->edits.repeaterRpn, edits.repeaterRpn);
     EXPECT_EQ(program->edits.monitorBeep, std::nullopt);
     EXPECT_EQ(program->edits.ignoreHop, false);
-    for (const auto kind : {StationOrder::Kind::Leave, StationOrder::Kind::Wait, StationOrder::Kind::Stop}) {
+    for (const auto kind :
+         {StationOrder::Kind::Leave, StationOrder::Kind::Wait, StationOrder::Kind::Stop}) {
         const std::optional<StationOrder> order = ParseOrder(FormatOrder(StationOrder(kind, 3)));
         ASSERT_TRUE(order);
         EXPECT_EQ(order->kind, kind);
         EXPECT_EQ(order->unit, kind == StationOrder::Kind::Stop ? 0u : 3u);
     }
 
-    for (const char *line : {"", "units", "unit 00", "unit 1 00 00", "other 6", "other 620", "port", "written 1",
-                             "written x 02 5A", "failed 0 0 no code", "failed 3 -1 x", "gone now",
-                             "AddressSanitizer: heap-use-after-free"}) {
+    for (const char *line : {"", "units", "unit 00", "unit 1 00 00", "other 6", "other 620", "port",
+                             "written 1", "written x 02 5A", "failed 0 0 no code", "failed 3 -1 x",
+                             "gone now", "AddressSanitizer: heap-use-after-free"}) {
         SCOPED_TRACE(line);
         EXPECT_FALSE(ParseReport(line));
     }

@@ -22,7 +22,9 @@ namespace {
 std::string OwnProgram() {
     char path[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) throw std::runtime_error(std::string("cannot find relaycfg itself: ") + std::strerror(errno));
+    if (n <= 0)
+        throw std::runtime_error(std::string("cannot find relaycfg itself: ") +
+                                 std::strerror(errno));
     return std::string(path, static_cast<std::size_t>(n));
 }
 
@@ -35,7 +37,8 @@ void Close(intptr_t &fd) {
 
 WorkerProcess::WorkerProcess(const std::string &port) {
     int in[2], out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+    if (::pipe2(in, O_CLOEXEC) != 0)
+        throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
     if (::pipe2(out, O_CLOEXEC) != 0) {
         const int err = errno;
         ::close(in[0]);
@@ -83,7 +86,8 @@ bool WorkerProcess::Send(const std::string &line) {
     const std::string text = line + "\n";
     std::size_t done = 0;
     while (done < text.size()) {
-        const ssize_t put = ::write(static_cast<int>(input_), text.data() + done, text.size() - done);
+        const ssize_t put =
+            ::write(static_cast<int>(input_), text.data() + done, text.size() - done);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) return false;  // EPIPE: it has gone (SIGPIPE is ignored during the run)
         done += static_cast<std::size_t>(put);
@@ -111,7 +115,8 @@ std::string WorkerProcess::WaitForEnd() {
     }
     // Waited for without reaping it, so that Kill cannot meet another process of the same id.
     siginfo_t info{};
-    while (::waitid(P_PID, static_cast<id_t>(process_), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+    while (::waitid(P_PID, static_cast<id_t>(process_), &info, WEXITED | WNOWAIT) != 0 &&
+           errno == EINTR) {
     }
     std::lock_guard lock(mutex_);
     if (ended_) return ending_;
@@ -119,7 +124,9 @@ std::string WorkerProcess::WaitForEnd() {
     while (::waitpid(static_cast<pid_t>(process_), &status, 0) < 0 && errno == EINTR) {
     }
     ended_ = true;
-    if (WIFSIGNALED(status)) ending_ = "killed by signal " + std::to_string(WTERMSIG(status));
-    else ending_ = "exit code " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status))
+        ending_ = "killed by signal " + std::to_string(WTERMSIG(status));
+    else
+        ending_ = "exit code " + std::to_string(WEXITSTATUS(status));
     return ending_;
 }

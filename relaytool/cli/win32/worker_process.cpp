@@ -18,7 +18,9 @@ std::wstring OwnProgram() {
     std::vector<wchar_t> path(MAX_PATH);
     for (;;) {
         const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) throw std::runtime_error("cannot find relaycfg itself: " + SystemText(::GetLastError()));
+        if (n == 0)
+            throw std::runtime_error("cannot find relaycfg itself: " +
+                                     SystemText(::GetLastError()));
         if (n < path.size()) return std::wstring(path.data(), n);
         path.resize(path.size() * 2);
     }
@@ -52,7 +54,8 @@ WorkerProcess::WorkerProcess(const std::string &port) {
     const std::wstring program = OwnProgram();
     // The port is COM1 to COM9 here: no character that would need quoting.
     std::wstring commandLine = L"\"" + program + L"\" ";
-    for (const char c : std::string(kStationWorkerArgument) + " " + port) commandLine += static_cast<wchar_t>(c);
+    for (const char c : std::string(kStationWorkerArgument) + " " + port)
+        commandLine += static_cast<wchar_t>(c);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -60,8 +63,9 @@ WorkerProcess::WorkerProcess(const std::string &port) {
     startup.hStdOutput = outWrite;
     startup.hStdError = outWrite;
     PROCESS_INFORMATION info{};
-    const BOOL started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                          DETACHED_PROCESS, nullptr, nullptr, &startup, &info);
+    const BOOL started =
+        ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                         DETACHED_PROCESS, nullptr, nullptr, &startup, &info);
     const DWORD error = ::GetLastError();
     ::CloseHandle(inRead);
     ::CloseHandle(outWrite);
@@ -90,7 +94,8 @@ bool WorkerProcess::Send(const std::string &line) {
     DWORD done = 0;
     while (done < text.size()) {
         DWORD put = 0;
-        if (!::WriteFile(AsHandle(input_), text.data() + done, static_cast<DWORD>(text.size() - done), &put, nullptr) ||
+        if (!::WriteFile(AsHandle(input_), text.data() + done,
+                         static_cast<DWORD>(text.size() - done), &put, nullptr) ||
             put == 0)
             return false;  // it has gone
         done += put;
