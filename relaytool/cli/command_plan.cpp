@@ -14,6 +14,7 @@
 #include "plan_apply.h"
 #include "plan_report.h"
 #include "plan_rules.h"
+#include "port_access.h"
 #include "port_target.h"
 #include "repeater_session.h"
 #include "station_run.h"
@@ -60,13 +61,22 @@ int RunPlanCheck(const Invocation &invocation, Console io) {
 }
 
 int RunPlanApply(const Invocation &invocation, Console io) {
-    // A malformed --port is refused before anything, and so is a port given twice.
-    std::vector<std::string> portLabels;
+    // A malformed --port is refused before anything, and so are two that are one device: two
+    // stations would take turns at the same unit.
+    std::vector<std::string> portLabels, devices;
     for (const std::string &argument : invocation.ports) {
-        const std::string label = PortTarget(argument).Label();
-        if (std::find(portLabels.begin(), portLabels.end(), label) != portLabels.end())
-            throw UsageError(Command::PlanApply, "--port " + label + " is given twice");
-        portLabels.push_back(label);
+        const PortTarget port(argument);
+        std::string entry, device;
+        if (!ResolveComPort(port.Number(), entry, device)) device.clear();
+        for (std::size_t i = 0; i < portLabels.size(); ++i) {
+            if (portLabels[i] == port.Label())
+                throw UsageError(Command::PlanApply, "--port " + port.Label() + " is given twice");
+            if (!device.empty() && devices[i] == device)
+                throw UsageError(Command::PlanApply, "--port " + portLabels[i] + " and --port " +
+                                                         port.Label() + " are one device, " + device);
+        }
+        portLabels.push_back(port.Label());
+        devices.push_back(device);
     }
     PlanReading reading;
     CheckedPlan checked;

@@ -170,6 +170,26 @@ protected:
     std::string out_ = files_.File("stdout");
 };
 
+TEST_F(CliStations, APortGivenTwiceOrTwoNamesOfOneDeviceAreRefusedBeforeAnything) {
+    const struct {
+        std::vector<std::string> ports;
+        std::string message;
+    } cases[] = {
+        {{"COM2", "com2"}, "relaycfg: --port COM2 is given twice\n"},
+        {{"COM1", "COM2", Sim(1).DevicePath()},
+         "relaycfg: --port COM1 and --port " + Sim(1).DevicePath() + " are one device, " +
+             Sim(1).DevicePath() + "\n"},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = {"plan", "apply", plan_, "--all", "--log", log_};
+        for (const std::string &port : c.ports) args.insert(args.end(), {"--port", port});
+        std::ostringstream out, err;
+        EXPECT_EQ(RunRelaycfg(args, {out, err, false}), kExitUsage);
+        EXPECT_EQ(err.str().substr(0, c.message.size()), c.message);
+        EXPECT_FALSE(std::filesystem::exists(log_)) << "refused before the log is opened";
+    }
+}
+
 TEST_F(CliStations, UnitsConnectedInAnyOrderTakeTheNextEntryUntilEveryEntryIsDone) {
     Connect(1, UnitImage(0x10));
     Connect(2, UnitImage(0x20));
