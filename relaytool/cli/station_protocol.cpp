@@ -1,6 +1,7 @@
 #include "station_protocol.h"
 
 #include <cstdlib>
+#include <initializer_list>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -112,6 +113,15 @@ bool SwitchOf(const std::string &text, std::optional<bool> &value) {
     return true;
 }
 
+// The words after the first, each after one blank.
+std::string Joined(std::string line, std::initializer_list<std::string> words) {
+    for (const std::string &word : words) {
+        line += ' ';
+        line += word;
+    }
+    return line;
+}
+
 }  // namespace
 
 std::string FormatReport(const WorkerReport &r) {
@@ -120,19 +130,16 @@ std::string FormatReport(const WorkerReport &r) {
         if (kind == r.kind) line = name;
     switch (r.kind) {
         case WorkerReport::Kind::Unit:
-            return line + " " + std::to_string(r.unit) + " " + Hex(r.memory.info) + " " +
-                   Hex(r.memory.image);
-        case WorkerReport::Kind::Other: {
-            const std::array<uint8_t, 1> type{static_cast<uint8_t>(r.deviceType)};
-            return line + " " + Hex(type);
-        }
+            return Joined(line, {std::to_string(r.unit), Hex(r.memory.info), Hex(r.memory.image)});
+        case WorkerReport::Kind::Other:
+            return Joined(line, {Hex(std::array<uint8_t, 1>{static_cast<uint8_t>(r.deviceType)})});
         case WorkerReport::Kind::Port:
-        case WorkerReport::Kind::Backup: return line + " " + Escaped(r.text);
+        case WorkerReport::Kind::Backup: return Joined(line, {Escaped(r.text)});
         case WorkerReport::Kind::Written:
-            return line + " " + std::to_string(r.retries) + " " + Escaped(r.text);
+            return Joined(line, {std::to_string(r.retries), Escaped(r.text)});
         case WorkerReport::Kind::Failed:
-            return line + " " + std::to_string(r.code) + " " + std::to_string(r.retries) + " " +
-                   Escaped(r.text);
+            return Joined(line,
+                          {std::to_string(r.code), std::to_string(r.retries), Escaped(r.text)});
         case WorkerReport::Kind::Gone: break;
     }
     return line;
@@ -190,13 +197,13 @@ std::string FormatOrder(const StationOrder &order) {
     for (const auto &[kind, name] : kOrders)
         if (kind == order.kind) line = name;
     if (order.kind == StationOrder::Kind::Stop) return line;
-    line += " " + std::to_string(order.unit);
-    if (order.kind != StationOrder::Kind::Program) return line;
+    if (order.kind != StationOrder::Kind::Program)
+        return Joined(line, {std::to_string(order.unit)});
     const FieldEdits &e = order.edits;
     std::string rfpi = e.parentRfpi.value_or("");
     std::erase(rfpi, ' ');
-    return line + " " + rfpi + " " + e.repeaterRpn.value_or("") + " " + Switch(e.monitorBeep) +
-           " " + Switch(e.ignoreHop);
+    return Joined(line, {std::to_string(order.unit), rfpi, e.repeaterRpn.value_or(""),
+                         Switch(e.monitorBeep), Switch(e.ignoreHop)});
 }
 
 std::optional<StationOrder> ParseOrder(const std::string &line) {
