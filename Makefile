@@ -107,6 +107,7 @@ demo:
 bench: deps
 	@$(MAKE) --no-print-directory release RELEASE_OPTIONS=-DRELAY_BENCH=ON
 	$(RELEASE)/bench/transfer_bench
+	$(RELEASE)/bench/station_bench
 
 # The fuzz targets: clang's libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer, in a
 # build of their own that holds nothing else.

@@ -50,6 +50,11 @@ void DeviceModel::Restart() {
     memoryWritten_ = false;
 }
 
+void DeviceModel::PlugIn() {
+    Restart();
+    unplugged_ = false;
+}
+
 Time DeviceModel::ArrivalTime(Time readTime) {
     if (!pace_) return lastArrival_ = readTime;
     lastArrival_ = std::max(readTime, lastArrival_) + kByteTime;
@@ -128,6 +133,7 @@ DeviceModel::ParseStep DeviceModel::Parse(uint8_t byte) {
 }
 
 void DeviceModel::Receive(uint8_t byte, Time arrival, std::vector<LineEvent> &out) {
+    if (unplugged_) return;
     received_.push_back(byte);
     const ParseStep step = Parse(byte);
     const unsigned mail = mailCount_ + 1;  // the number this frame gets when it completes

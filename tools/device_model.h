@@ -60,6 +60,12 @@ public:
     void ClearReceived() { received_.clear(); }
     unsigned MailCount() const { return mailCount_; }
 
+    // The unit taken off the line: what the host sends is dropped unheard (no echo, no answer)
+    // until PlugIn, which also restarts the device as Restart does.
+    void Unplug() { unplugged_ = true; }
+    void PlugIn();
+    bool Plugged() const { return !unplugged_; }
+
     // True once after a write mail changed the configuration memory.
     bool TakeMemoryWritten();
     // The end of the EEPROM write after the last write mail (in the past when none is going on).
@@ -95,6 +101,7 @@ private:
     Time txFree_{};     // when the device's transmitter has finished its last byte
     Time busyUntil_{};  // end of the EEPROM write after the last write mail
     bool memoryWritten_ = false;
+    bool unplugged_ = false;
 };
 
 }  // namespace repeatersim::detail

@@ -71,14 +71,16 @@ using detail::LineEvent;
 using detail::Time;
 
 struct Simulator::Impl {
-    explicit Impl(Options o) : options(std::move(o)) {
+    explicit Impl(Options o) : options(std::move(o)), memoryFile(options.memoryFile) {
         device.info = SampleInfoBlock();
         device.config = SampleConfigImage();
+        if (options.unplugged) device.Unplug();
         device.SetTiming(options.pace, std::chrono::milliseconds(options.echoLatencyMs),
                          std::chrono::milliseconds(options.eepromBusyMs));
     }
 
     const Options options;
+    std::string memoryFile;  // where the memories are saved: the option's, or the last PlugIn's
     mutable std::mutex mu;
     std::condition_variable lineClosed;
     detail::DeviceModel device;
@@ -134,9 +136,9 @@ void Simulator::Impl::CloseLine() {
 }
 
 void Simulator::Impl::SaveIfConfigured() {
-    if (!device.TakeMemoryWritten() || options.memoryFile.empty()) return;
+    if (!device.TakeMemoryWritten() || memoryFile.empty()) return;
     try {
-        detail::ReplaceFile(options.memoryFile, detail::FormatMemoryText(device.info, device.config));
+        detail::ReplaceFile(memoryFile, detail::FormatMemoryText(device.info, device.config));
     } catch (const std::exception &e) {
         std::fprintf(stderr, "repeater-sim: %s\n", e.what());
     }
@@ -254,8 +256,8 @@ void Simulator::Start() {
     std::lock_guard lock(impl_->mu);
     Impl &s = *impl_;
     if (s.thread.joinable()) throw std::runtime_error("repeater simulator already started");
-    if (!s.options.memoryFile.empty() && std::filesystem::exists(s.options.memoryFile))
-        s.Apply(detail::ReadMemoryFile(s.options.memoryFile));
+    if (!s.memoryFile.empty() && std::filesystem::exists(s.memoryFile))
+        s.Apply(detail::ReadMemoryFile(s.memoryFile));
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) throw std::runtime_error("repeater simulator: pipe failed");
     for (int fd : pipeFds) {
@@ -425,6 +427,52 @@ void Simulator::HangUp() {
 bool Simulator::IsHungUp() const {
     std::lock_guard lock(impl_->mu);
     return impl_->hungUp;
+}
+
+void Simulator::Unplug() {
+    std::lock_guard lock(impl_->mu);
+    Impl &s = *impl_;
+    s.SaveIfConfigured();
+    s.device.Unplug();
+    s.inbound.clear();  // bytes on their way into the unit that is gone
+    std::erase_if(s.outbound, [](const auto &due) { return !due.second.hangUp; });
+}
+
+void Simulator::PlugIn(const std::array<uint8_t, kInfoSize> &info,
+                       const std::vector<uint8_t> &config) {
+    if (config.size() > kConfigSize)
+        throw std::invalid_argument("configuration memory holds " + std::to_string(kConfigSize) +
+                                    " bytes");
+    std::lock_guard lock(impl_->mu);
+    Impl &s = *impl_;
+    s.SaveIfConfigured();  // the unit that was there, if any
+    s.memoryFile.clear();
+    s.device.info = info;
+    s.Apply({std::nullopt, config});
+    s.device.PlugIn();
+}
+
+void Simulator::PlugIn(const std::string &memoryFile) {
+    std::optional<detail::MemoryText> memory;
+    if (std::filesystem::exists(memoryFile)) memory = detail::ReadMemoryFile(memoryFile);
+    std::lock_guard lock(impl_->mu);
+    Impl &s = *impl_;
+    s.SaveIfConfigured();
+    s.device.info = SampleInfoBlock();
+    s.device.config = SampleConfigImage();
+    if (memory) s.Apply(*memory);
+    s.memoryFile = memoryFile;
+    s.device.PlugIn();
+}
+
+bool Simulator::IsPlugged() const {
+    std::lock_guard lock(impl_->mu);
+    return impl_->device.Plugged();
+}
+
+std::string Simulator::MemoryFile() const {
+    std::lock_guard lock(impl_->mu);
+    return impl_->memoryFile;
 }
 
 void Simulator::LoadMemory(const std::string &path) {

@@ -56,6 +56,7 @@ struct Options {
     // The host is at the device's far end; there is nothing for it to open here, so such a
     // simulator is not published.
     std::string attachDevice;
+    bool unplugged = false;       // start with no unit on the line (Simulator::Unplug)
 };
 
 // A realistic sample repeater: device type "a" in the identification block; a class-A parent
@@ -113,6 +114,21 @@ public:
     // served afterwards. Returns when the line is closed.
     void HangUp();
     bool IsHungUp() const;
+
+    // The unit taken off the line, as when its cable is pulled out of a USB adapter that stays
+    // in the computer: the port still opens, but what the host sends is neither echoed nor
+    // answered (the host's reads fail with "No local echo"), until a unit is plugged in.
+    void Unplug();
+    // A new unit on the line: its memories as given, the frame parser and the mail count fresh,
+    // the faults kept. No memory file is saved for it.
+    void PlugIn(const std::array<uint8_t, kInfoSize> &info, const std::vector<uint8_t> &config);
+    // The same with the memories of a memory file (the sample repeater when it does not exist),
+    // which is then saved after every write mail in place of Options::memoryFile. Throws
+    // std::runtime_error on a malformed file (and nothing changes).
+    void PlugIn(const std::string &memoryFile);
+    bool IsPlugged() const;
+    // The memory file written after every write mail: Options::memoryFile, or the last PlugIn's.
+    std::string MemoryFile() const;
 
     // Memory file form: lines "info XX XX ..." and "config XX XX ..." (16 bytes a line, in order),
     // '#' comments. Throws std::runtime_error on an unreadable or malformed file.

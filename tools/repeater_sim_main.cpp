@@ -2,11 +2,13 @@
 // existing terminal device.
 #include "repeater_sim.h"
 #include "sim_command_line.h"
+#include "sim_control.h"
 
 #include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <pthread.h>
 #include <stdexcept>
 #include <string>
@@ -53,11 +55,27 @@ int main(int argc, char **argv) {
         }
         std::fflush(stdout);
 
+        const std::string name =
+            cl.options.attachDevice.empty() ? "COM" + std::to_string(cl.com) : sim.DevicePath();
+        std::unique_ptr<ControlFifo> control;
+        if (!cl.control.empty()) {
+            control = std::make_unique<ControlFifo>(cl.control, [&sim, &name](const std::string &line) {
+                try {
+                    const std::string done = RunControlCommand(sim, line);
+                    if (!done.empty()) std::printf("repeater-sim: %s %s\n", name.c_str(), done.c_str());
+                } catch (const std::exception &e) {
+                    std::fprintf(stderr, "repeater-sim: %s\n", e.what());
+                }
+                std::fflush(stdout);
+            });
+        }
+
         int signal = 0;
         sigwait(&stopSignals, &signal);
 
+        control.reset();
         sim.Stop();
-        if (!cl.options.memoryFile.empty()) sim.SaveMemory(cl.options.memoryFile);
+        if (!sim.MemoryFile().empty()) sim.SaveMemory(sim.MemoryFile());
     } catch (const std::exception &e) {
         std::fprintf(stderr, "repeater-sim: %s\n", e.what());
         return 1;

@@ -80,6 +80,12 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
         } else if (name == "--pace") {
             noValue();
             cl.options.pace = true;
+        } else if (name == "--unplugged") {
+            noValue();
+            cl.options.unplugged = true;
+        } else if (name == "--control") {
+            cl.control = take();
+            if (cl.control.empty()) throw std::invalid_argument("--control needs a FIFO");
         } else if (name == "--dir") {
             cl.dir = take();
             if (cl.dir.empty()) throw std::invalid_argument("--dir needs a directory");
@@ -123,7 +129,8 @@ std::string DefaultPortDirectory() {
 
 const char *UsageText() {
     return "usage: repeater-sim [--dir DIR] [--com N | --attach DEVICE] [--memory FILE] [--pace]\n"
-           "                    [--latency MS] [--eeprom-busy MS] [--fault KIND[@N][=V]]... [--help]\n"
+           "                    [--latency MS] [--eeprom-busy MS] [--fault KIND[@N][=V]]...\n"
+           "                    [--control FIFO] [--unplugged] [--help]\n"
            "\n"
            "Plays a repeater on a pseudo-terminal and publishes it as DIR/COM<N> until SIGINT or\n"
            "SIGTERM, then removes the link.\n"
@@ -145,7 +152,13 @@ const char *UsageText() {
            "                     KIND: no-echo, corrupt-echo (V: frame byte index),\n"
            "                     silence, bad-checksum, reply-length (V: length byte),\n"
            "                     wrong-device (V: device type, default 'b'), hang-up,\n"
-           "                     ignore-write (echo a write mail, store nothing)\n";
+           "                     ignore-write (echo a write mail, store nothing)\n"
+           "  --control FIFO     read commands from FIFO (made when missing), one a line:\n"
+           "                     \"unplug\" takes the unit off the line (nothing is echoed or\n"
+           "                     answered), \"plug [FILE]\" connects a new unit with the\n"
+           "                     memories of FILE (the sample repeater when it does not exist),\n"
+           "                     saved there from then on; each is confirmed on standard output\n"
+           "  --unplugged        start with no unit on the line\n";
 }
 
 }  // namespace repeatersim

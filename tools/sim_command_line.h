@@ -13,6 +13,7 @@ struct CommandLine {
     unsigned com = 1;
     Options options;     // options.memoryFile is --memory
     std::vector<FaultPlan> faults;
+    std::string control;  // --control FIFO: the unplug and plug commands (sim_control.h)
     bool help = false;
 };
 

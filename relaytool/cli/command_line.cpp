@@ -107,6 +107,10 @@ void CheckComplete(const Invocation &inv, const std::vector<std::string> &positi
     }
     const bool needsPort = c != Command::Ports && c != Command::PlanCheck && c != Command::Diff;
     if (needsPort && inv.port.empty()) throw UsageError(c, "--port is missing");
+    if (inv.ports.size() > 1 && c != Command::PlanApply)
+        throw UsageError(c, "--port is given more than once");
+    if (inv.ports.size() > 1 && !inv.all)
+        throw UsageError(c, "several --port (stations) need --all");
     if (c == Command::Set && !inv.edits.Any())
         throw UsageError(c, "set needs at least one field to change");
     if (c == Command::Ports && inv.json && !inv.find)
@@ -284,6 +288,7 @@ Invocation ParseCommandLine(const std::vector<std::string> &args) {
                                               CommandName(inv.command));
         }
         ApplyOption(inv, g.rule->name, g.value);
+        if (g.rule->name == std::string("--port")) inv.ports = g.option->results();
     }
     if (!positional.empty()) inv.file = positional.front();
     if (inv.command == Command::Diff) inv.compared = positional;

@@ -26,7 +26,8 @@ struct Invocation {
     Command command = Command::None;
     bool help = false;     // --help, -h or `help [COMMAND]`: print the help and do nothing else
     bool version = false;  // --version
-    std::string port;      // --port: COMn or, on POSIX, a device path
+    std::string port;      // --port: COMn or, on POSIX, a device path (the last one given)
+    std::vector<std::string> ports;  // every --port in order: plan apply --all takes several
     std::string file;      // FILE of backup, restore and the plan commands
     std::vector<std::string> compared;  // diff: A and B, each a backup FILE or a port
     bool json = false;     // show --json, ports --find --json, diff --json

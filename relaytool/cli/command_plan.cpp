@@ -14,8 +14,10 @@
 #include "plan_apply.h"
 #include "plan_report.h"
 #include "plan_rules.h"
+#include "port_access.h"
 #include "port_target.h"
 #include "repeater_session.h"
+#include "station_run.h"
 #include "text_files.h"
 
 namespace {
@@ -59,10 +61,22 @@ int RunPlanCheck(const Invocation &invocation, Console io) {
 }
 
 int RunPlanApply(const Invocation &invocation, Console io) {
-    std::string portLabel;
-    {
-        const PortTarget port(invocation.port);  // a malformed --port is refused before anything
-        portLabel = port.Label();
+    // A malformed --port is refused before anything, and so are two that are one device: two
+    // stations would take turns at the same unit.
+    std::vector<std::string> portLabels, devices;
+    for (const std::string &argument : invocation.ports) {
+        const PortTarget port(argument);
+        std::string entry, device;
+        if (!ResolveComPort(port.Number(), entry, device)) device.clear();
+        for (std::size_t i = 0; i < portLabels.size(); ++i) {
+            if (portLabels[i] == port.Label())
+                throw UsageError(Command::PlanApply, "--port " + port.Label() + " is given twice");
+            if (!device.empty() && devices[i] == device)
+                throw UsageError(Command::PlanApply, "--port " + portLabels[i] + " and --port " +
+                                                         port.Label() + " are one device, " + device);
+        }
+        portLabels.push_back(port.Label());
+        devices.push_back(device);
     }
     PlanReading reading;
     CheckedPlan checked;
@@ -79,7 +93,8 @@ int RunPlanApply(const Invocation &invocation, Console io) {
         io.err << "relaycfg: the plan has no repeater \"" << invocation.repeater << "\"\n";
         return kExitUsage;
     }
-    return ApplyPlanUnits(units, portLabel, invocation, io);
+    if (portLabels.size() > 1) return ApplyPlanAtStations(units, portLabels, invocation, io);
+    return ApplyPlanUnits(units, portLabels.front(), invocation, io);
 }
 
 int RunPlanCapture(const Invocation &invocation, Console io) {

@@ -19,9 +19,12 @@ const char kExitCodes[] =
     "     opened; a plan is not TOML, larger than 64 KiB or nested too deeply\n"
     "  7  refused: an edit or the resulting image breaks the configuration rules, or a plan\n"
     "     breaks a plan rule\n"
-    "  8  plan apply stopped (q, or the end of its input) with units not done\n"
+    "  8  plan apply stopped (q, or the end of its input) with units not done (at\n"
+    "     several stations: when no unit failed, else the first failed unit's code, or 1\n"
+    "     when a station's worker was lost)\n"
     "  130  stopped by Ctrl-C (or SIGTERM, SIGHUP) during a write: after the write and its\n"
-    "       check (the first Ctrl-C), or at once (a second one)\n";
+    "       check (the first Ctrl-C), or at once (a second one); at several stations at\n"
+    "       any Ctrl-C\n";
 
 std::string PortOption() { return std::string("  --port PORT   ") + PortOptionHelp() + "\n"; }
 
@@ -58,7 +61,9 @@ std::string Overview() {
            PortOption() + kCommonOptions + "  --version     the program's version\n" +
            "\n"
            "Progress goes to standard error; standard output carries only the result.\n"
-           "`relaycfg COMMAND --help` describes one command.\n"
+           "`relaycfg COMMAND --help` describes one command. `relaycfg plan apply FILE --all`\n"
+           "with --port given several times programs a site's units at one station per port,\n"
+           "in any order, with a log and a summary.\n"
            "\n" +
            BackupFolder() + "\n" + kExitCodes;
 }
@@ -198,6 +203,7 @@ std::string PlanCheckHelp() {
 std::string PlanApplyHelp() {
     return std::string(
                "Usage: relaycfg plan apply FILE --port PORT (--repeater NAME | --all) [--log LOG]\n"
+               "       relaycfg plan apply FILE --all --port PORT --port PORT ... [--log LOG]\n"
                "Programs units from the plan with the same backup, write and verify as `set`;\n"
                "nothing is written unless the whole plan holds. With --all the repeaters are\n"
                "taken parents first, each after the prompt (on standard error)\n"
@@ -211,8 +217,29 @@ std::string PlanApplyHelp() {
                "time,repeater,port,result (written, skipped, failed: TEXT),backup,rfpi (the RFPI\n"
                "the unit transmits, as read back),retries (mails sent a second time after a\n"
                "damaged byte).\n"
+               "\n"
+               "Stations: --all with several --port runs one station per port, each in a worker\n"
+               "process of its own, and asks nothing. Connect the units in any order: a station\n"
+               "asks its line for the identification block about once a second; a unit that\n"
+               "already holds an entry of the plan (its repeater RPN, parent RFPI and the\n"
+               "switches the plan gives) is said so and takes nothing new; any other unit gets\n"
+               "the next entry that no station has written or is writing (parents first, then\n"
+               "the plan's order). One line, port first, says what happened:\n"
+               "  COM2: \"Hall B\" written and verified; label it and disconnect it\n"
+               "or the failure with the backup and the restore command (the entry goes back to\n"
+               "the queue); then the station waits until the unit is gone. Another device is\n"
+               "said once. The run ends when every entry is done, at q and Enter or the end of\n"
+               "the input, or at Ctrl-C: each station finishes the unit it is writing, then\n"
+               "stops (a second Ctrl-C stops the writes at once). A station whose worker dies\n"
+               "puts its entry back; the others go on. The log's lines name each unit's port\n"
+               "(result also held: found on a unit), and a summary gives written, failed,\n"
+               "already held, the time taken and units an hour. Exit 0 when every entry is\n"
+               "written or held, 130 after Ctrl-C, 6 when the log cannot be written; stopped\n"
+               "with entries not done: the first failed unit's code (3, 4, 5, 6, 7), else 1 when\n"
+               "a worker was lost, else 8.\n"
                "\n") +
            PortOption() +
+           "                given several times with --all: one station per port\n"
            "  --repeater NAME  program the connected unit as NAME\n"
            "  --all         every repeater of the plan in turn\n"
            "  --log LOG     the CSV log to append to\n" +

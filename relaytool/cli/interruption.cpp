@@ -12,6 +12,7 @@ namespace {
 // What the handlers read. The texts are static storage, filled while no shield stands (and so
 // while no handler looks at them), and never freed.
 std::atomic<bool> g_shielded{false};
+std::atomic<bool> g_counting{false};
 std::atomic<unsigned> g_stops{0};
 std::atomic<unsigned> g_millisecondsLeft{0};
 std::atomic<unsigned> g_retries{0};
@@ -59,7 +60,24 @@ void WriteShield::Update(std::chrono::milliseconds left, unsigned retries) {
 
 bool WriteShield::StopAsked() const { return g_stops.load() > 0; }
 
+StopCounter::StopCounter() {
+    g_stops = 0;
+    g_counting = true;
+    InstallStopHandlers();
+}
+
+StopCounter::~StopCounter() {
+    g_counting = false;
+    RemoveStopHandlers(Count() > 0);
+}
+
+unsigned StopCounter::Count() const { return g_stops.load(); }
+
 void StopArrived() {
+    if (g_counting.load()) {
+        g_stops.fetch_add(1);
+        return;
+    }
     if (!g_shielded.load()) return;
     const int savedErrno = errno;
     const StopTexts &texts = Texts();

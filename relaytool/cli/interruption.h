@@ -40,8 +40,23 @@ public:
     bool StopAsked() const;
 };
 
+// A run that handles its stops itself (plan apply with several stations, which lets every
+// station finish its write and then stops them): while a StopCounter stands, a stop only counts,
+// and the run asks Count() and acts. It takes over the stop signals until destroyed and then
+// hands them back as WriteShield does.
+class StopCounter {
+public:
+    StopCounter();
+    ~StopCounter();
+    StopCounter(const StopCounter &) = delete;
+    StopCounter &operator=(const StopCounter &) = delete;
+
+    unsigned Count() const;
+};
+
 // The shared part of the platforms' handlers: a stop has arrived. Async-signal-safe. It returns
-// after the first stop and ends the process on the second.
+// after the first stop and ends the process on the second (while a StopCounter stands it only
+// counts).
 void StopArrived();
 
 // ---- The platform's part ----------------------------------------------------------------------

@@ -42,30 +42,6 @@ private:
     std::string recorded_;
 };
 
-// The first message line among what a unit's run printed, progress lines and notes left out.
-std::string FailureText(const std::string &recorded, int code) {
-    std::size_t start = 0;
-    while (start < recorded.size()) {
-        std::size_t end = recorded.find_first_of("\r\n", start);
-        if (end == std::string::npos) end = recorded.size();
-        const std::string line = recorded.substr(start, end - start);
-        start = end + 1;
-        const bool progress = line.rfind("Reading ", 0) == 0 || line.rfind("Writing ", 0) == 0 ||
-                              line.rfind("Saved the repeater's current image", 0) == 0;
-        if (!line.empty() && !progress) return line;
-    }
-    return "exit code " + std::to_string(code);
-}
-
-FieldEdits EditsFor(const PlannedUnit &unit) {
-    FieldEdits edits;
-    edits.parentRfpi = RfpiText(unit.parentRfpi);
-    edits.repeaterRpn = std::to_string(unit.rpn);
-    edits.monitorBeep = unit.monitorBeep;
-    edits.ignoreHop = unit.ignoreHop;
-    return edits;
-}
-
 struct UnitOutcome {
     int code = kExitOk;        // of the load, the refusal or the write
     bool interrupted = false;  // a stop was asked for during the write (which went on)
@@ -89,7 +65,7 @@ UnitOutcome ProgramUnit(const PlannedUnit &unit, const Invocation &invocation, C
             return PlanLogLineStart(stopped);
         });
         EditedImage edited;
-        outcome.code = EditLoadedImage(session, EditsFor(unit), edited);
+        outcome.code = EditLoadedImage(session, PlannedEdits(unit), edited);
         if (outcome.code == kExitOk) outcome.code = WriteEditedImage(session, edited);
         entry.backup = session.BackupPath();
         entry.retries = session.Retries();
@@ -109,6 +85,29 @@ UnitOutcome ProgramUnit(const PlannedUnit &unit, const Invocation &invocation, C
 }
 
 }  // namespace
+
+std::string FailureText(const std::string &recorded, int code) {
+    std::size_t start = 0;
+    while (start < recorded.size()) {
+        std::size_t end = recorded.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = recorded.size();
+        const std::string line = recorded.substr(start, end - start);
+        start = end + 1;
+        const bool progress = line.rfind("Reading ", 0) == 0 || line.rfind("Writing ", 0) == 0 ||
+                              line.rfind("Saved the repeater's current image", 0) == 0;
+        if (!line.empty() && !progress) return line;
+    }
+    return "exit code " + std::to_string(code);
+}
+
+FieldEdits PlannedEdits(const PlannedUnit &unit) {
+    FieldEdits edits;
+    edits.parentRfpi = RfpiText(unit.parentRfpi);
+    edits.repeaterRpn = std::to_string(unit.rpn);
+    edits.monitorBeep = unit.monitorBeep;
+    edits.ignoreHop = unit.ignoreHop;
+    return edits;
+}
 
 int ApplyPlanUnits(const std::vector<const PlannedUnit *> &units, const std::string &portLabel,
                    const Invocation &invocation, Console io) {

@@ -12,5 +12,12 @@
 #include "console.h"
 #include "plan_rules.h"
 
+// What the plan gives a unit, as the edits of `set`.
+FieldEdits PlannedEdits(const PlannedUnit &unit);
+
+// The first message line among what a unit's programming printed, progress lines and notes left
+// out: the failure's text for the log ("exit code N" when it printed none).
+std::string FailureText(const std::string &recorded, int code);
+
 int ApplyPlanUnits(const std::vector<const PlannedUnit *> &units, const std::string &portLabel,
                    const Invocation &invocation, Console io);

@@ -39,6 +39,10 @@ milliseconds SaveTimeLeft(const TransferProgress &p) {
 
 }  // namespace
 
+milliseconds WriteAndVerifyTime() {
+    return SaveTimeLeft({TransferArea::InfoBlockRead, 0, 0, kInfoMails, false, 0});
+}
+
 RepeaterSession::RepeaterSession(const std::string &portArgument, Console io, bool quiet)
     : io_(io), quiet_(quiet), port_(portArgument), meter_(io.err, io.liveProgress, !quiet) {
     PortSettings.PortNumber = port_.Number();
@@ -143,7 +147,7 @@ int RepeaterSession::WriteAndVerify(const Image &image) {
         texts.logLine = stopLine_(backupPath_);
     }
     shield_.emplace(std::move(texts));
-    shield_->Update(SaveTimeLeft({TransferArea::InfoBlockRead, 0, 0, kInfoMails, false, 0}), retries_);
+    shield_->Update(WriteAndVerifyTime(), retries_);
     const WorkflowResult save = SaveToRepeaterWithReadBack(readBack);
     interrupted_ = shield_->StopAsked();
     shield_.reset();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -18,6 +19,9 @@
 
 using Image = std::array<uint8_t, layout::kImageSize>;
 struct TransferProgress;
+
+// About how long WriteAndVerify takes at 9600 baud, for the time a stop waits.
+std::chrono::milliseconds WriteAndVerifyTime();
 
 class RepeaterSession {
 public:

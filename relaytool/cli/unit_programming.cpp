@@ -8,6 +8,10 @@
 
 int EditLoadedImage(RepeaterSession &session, const FieldEdits &edits, EditedImage &edited) {
     if (const int code = session.Load(); code != kExitOk) return code;
+    return EditImage(session, edits, edited);
+}
+
+int EditImage(RepeaterSession &session, const FieldEdits &edits, EditedImage &edited) {
     edited.device = session.Current();
 
     DisplayFields shown;

@@ -14,6 +14,8 @@ struct EditedImage {
 // Loads the unit and applies the edits; an exit code other than kExitOk when the load failed or
 // the edits were refused (the message has been printed).
 int EditLoadedImage(RepeaterSession &session, const FieldEdits &edits, EditedImage &edited);
+// The same for a unit that session has loaded already (InfoBlock and ConfigImage hold it).
+int EditImage(RepeaterSession &session, const FieldEdits &edits, EditedImage &edited);
 
 // The automatic backup of the loaded memory, then the write and its verification.
 int WriteEditedImage(RepeaterSession &session, const EditedImage &edited);

@@ -103,6 +103,9 @@ TEST(CliCommandLine, PlanCommandsAndFindParseAndRefuseLikeTheOthers) {
     const Invocation find = ParseCommandLine({"ports", "--find", "--json", "--quiet"});
     EXPECT_TRUE(find.find && find.json && find.quiet);
     EXPECT_EQ(ParseCommandLine({"help", "plan", "apply"}).command, Command::PlanApply);
+    const Invocation stations = ParseCommandLine(
+        {"plan", "apply", "s.toml", "--port", "COM2", "--all", "--port=/dev/ttyUSB0", "--port", "COM1"});
+    EXPECT_EQ(stations.ports, (std::vector<std::string>{"COM2", "/dev/ttyUSB0", "COM1"}));
 
     struct Case {
         Args args;
@@ -125,6 +128,9 @@ TEST(CliCommandLine, PlanCommandsAndFindParseAndRefuseLikeTheOthers) {
          Command::PlanCapture},
         {{"show", "--port", "COM1", "--dot"}, "--dot does not apply to show", Command::Show},
         {{"ports", "--find", "--all"}, "--all and --find cannot be combined", Command::Ports},
+        {{"show", "--port", "COM1", "--port", "COM2"}, "--port is given more than once", Command::Show},
+        {{"plan", "apply", "a", "--port", "COM1", "--port", "COM2", "--repeater", "X"},
+         "several --port (stations) need --all", Command::PlanApply},
         {{"help", "plan", "draw"}, "unknown command \"plan draw\"", Command::None},
     };
     for (const Case &c : cases) ExpectRefused(c.args, c.message, c.command);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -72,6 +74,7 @@ TEST(RepeaterSimCommandLine, Arguments) {
         {"--pace=1"},     {"--dir", ""},       {"--bogus"},     {"COM1"},
         {"--fault", "x"}, {"--eeprom-busy"}, {"--attach"},
         {"--attach", "/dev/pts/9", "--com", "2"}, {"--dir", "/x", "--attach", "/dev/pts/9"},
+        {"--control"},    {"--unplugged=1"},
     };
     for (const auto &args : bad) {
         SCOPED_TRACE(args[0]);
@@ -207,4 +210,67 @@ TEST(RepeaterSimProgram, PublishesServesAndCleansUpOnSigterm) {
 TEST(RepeaterSimProgram, UsageErrorsExitWithTwo) {
     Program program({"--fault", "meltdown"});
     EXPECT_EQ(program.Wait(milliseconds(5000)), 2);
+}
+
+// The operator played through --control: units unplugged and plugged in, each with its own
+// memory file, while the line stays open.
+TEST(RepeaterSimProgram, ControlFifoUnplugsAndPlugsInUnitsEachWithItsMemoryFile) {
+    const testsupport::TempFolder folder("repeater-sim-control");
+    const fs::path dir = folder.Path();
+    const std::string control = (dir / "control").string();
+    const std::string first = (dir / "first.mem").string(), fresh = (dir / "fresh.mem").string(),
+                      kept = (dir / "kept.mem").string();
+    Bytes keptConfig(repeatersim::kConfigSize, 0x5A);
+    {
+        repeatersim::Simulator writer;
+        writer.SetConfig(keptConfig);
+        writer.SaveMemory(kept);
+    }
+    Program program({"--dir", dir.string(), "--com", "3", "--unplugged", "--control", control,
+                     "--memory", first, "--eeprom-busy", "0"});
+    ASSERT_NE(program.ReadLine(milliseconds(5000)), "");
+    HostLine host((dir / "COM3").string());
+    const auto command = [&](const std::string &line) {
+        const int fd = ::open(control.c_str(), O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        const std::string text = line + "\n";
+        ASSERT_EQ(::write(fd, text.data(), text.size()), ssize_t(text.size()));
+        ::close(fd);
+    };
+    const Bytes read = ReadMail(0x00, 0x0000);
+
+    EXPECT_EQ(host.Read(1, milliseconds(300)), Bytes()) << "no unit: nothing echoes";
+    host.Write(read);
+    EXPECT_EQ(host.Read(read.size(), milliseconds(300)), Bytes());
+
+    command("dance");  // refused on standard error; the next command is served
+    command("plug " + fresh);
+    EXPECT_EQ(program.ReadLine(milliseconds(5000)), "repeater-sim: COM3 plugged in (" + fresh + ")");
+    const Bytes data{1, 2, 3, 4, 5, 6, 7, 8};
+    const Bytes write = WriteMail(0x0000, data);
+    host.Write(write);
+    EXPECT_EQ(host.Read(write.size()), write) << "a new unit from the sample: it echoes";
+
+    command("unplug");
+    EXPECT_EQ(program.ReadLine(milliseconds(5000)), "repeater-sim: COM3 unplugged");
+    host.Write(read);
+    EXPECT_EQ(host.Read(read.size(), milliseconds(300)), Bytes()) << "unplugged again";
+
+    command("plug " + kept);
+    EXPECT_EQ(program.ReadLine(milliseconds(5000)), "repeater-sim: COM3 plugged in (" + kept + ")");
+    host.Write(read);
+    EXPECT_EQ(host.Read(read.size()), read);
+    EXPECT_EQ(host.Read(13), ExpectedReadReply(keptConfig, 0x0000, 0x3C)) << "the file's unit answers";
+
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(milliseconds(5000)), 0);
+    repeatersim::Simulator saved;
+    saved.LoadMemory(fresh);
+    Bytes expected = repeatersim::SampleConfigImage();
+    std::copy(data.begin(), data.end(), expected.begin());
+    EXPECT_EQ(saved.Config(), expected) << "the write went into the unit's own file";
+    saved.LoadMemory(kept);
+    EXPECT_EQ(saved.Config(), keptConfig);
+    EXPECT_FALSE(fs::exists(first)) << "--memory was the first unit's, and no unit came";
+    EXPECT_FALSE(fs::exists(control)) << "the FIFO it made is removed";
 }
