@@ -123,10 +123,15 @@ ExpectedOutcome Expect(const FaultCase &c) {
     retried.mailsRetried = 1;
 
     switch (c.fault) {
-    case Fault::NoEcho:  // the device heard nothing: no echo, no answer, no write
-    case Fault::HangUp: {  // the line dies before the frame's last byte is echoed
+    case Fault::NoEcho: {  // the device heard nothing: no echo, no answer, no write
         ExpectedOutcome e = failed(6);
         e.atLeast = EchoBudgetTime(FrameBytes(c.sequence, c.mail));
+        return e;
+    }
+    case Fault::HangUp: {  // the line dies before the frame's last byte is echoed
+        // Not retried either: the echo wait ends at once, and the pause before a retry as well.
+        ExpectedOutcome e = failed(6);
+        e.within = EchoBudgetTime(FrameBytes(c.sequence, c.mail));
         return e;
     }
     case Fault::CorruptEcho:

@@ -28,12 +28,17 @@ namespace {
 
 // errno of the last platform call that failed, for LastErrorText.
 int g_lastErrno = 0;
-// The last read failed with an error (EIO once the other end has gone): the line can no longer
-// be waited on, so pauses are slept out.
-bool g_readFailed = false;
-// The open port's flags from before its low-latency mode, and the time a byte takes on its line.
+// The open port's flags from before its low-latency mode.
 posix::SerialFlags g_serialFlags;
-long long g_byteNanoseconds = 0;
+
+// What the waits know of the open port's line.
+struct Line {
+    long long byteNanoseconds = 0;  // the time a byte takes at the port's rate and framing
+    // A read or write failed, or the line hung up (an unplugged adapter, a pseudo-terminal whose
+    // other side closed): nothing will come any more, and no wait waits for it.
+    bool gone = false;
+};
+Line g_line;
 
 int Fail(int error) {
     g_lastErrno = error;
@@ -196,8 +201,8 @@ uint32_t OpenPort(const char *modeText, uint32_t baudRate) {
         return kNoPort;
     }
     g_serialFlags = posix::EnterLowLatency(fd);
-    g_byteNanoseconds = posix::ByteNanoseconds(posix::BitsPerCharacter(mode), baudRate);
-    g_readFailed = false;
+    g_line = {};
+    g_line.byteNanoseconds = posix::ByteNanoseconds(posix::BitsPerCharacter(mode), baudRate);
     Sleep(20);
     ::tcflush(fd, TCIOFLUSH);  // the outcome is not looked at, as on Windows
     return static_cast<uint32_t>(fd);
@@ -209,7 +214,7 @@ void PurgeAndClose(uint32_t port) {
     posix::RestoreSerialFlags(Descriptor(port), g_serialFlags);
     g_serialFlags = {};
     posix::CloseExclusive(Descriptor(port));
-    g_readFailed = false;
+    g_line = {};
 }
 
 uint32_t Write(uint32_t port, const uint8_t *data, uint32_t len) {
@@ -229,9 +234,12 @@ uint32_t Write(uint32_t port, const uint8_t *data, uint32_t len) {
             const int ready = ::poll(&entry, 1, posix::kWriteStallMilliseconds);
             if (ready > 0 && (entry.revents & POLLOUT) != 0) continue;
             if (ready < 0 && errno == EINTR) continue;
+            // A stall is not the end of the line; a hang-up or a failed poll is.
+            if (ready != 0) g_line.gone = true;
             Fail(ready == 0 ? ETIMEDOUT : (ready < 0 ? errno : EIO));
             break;
         }
+        g_line.gone = true;
         Fail(n < 0 ? errno : EIO);
         break;
     }
@@ -241,16 +249,12 @@ uint32_t Write(uint32_t port, const uint8_t *data, uint32_t len) {
 uint8_t Read(uint32_t port, uint8_t *buffer, uint8_t count) {
     if (port == kNoPort || buffer == nullptr || count == 0) return 0;
     const ssize_t n = ::read(Descriptor(port), buffer, count);
-    if (n > 0) {
-        g_readFailed = false;
-        return static_cast<uint8_t>(n);
-    }
-    // 0 is an empty line (VMIN = VTIME = 0); EAGAIN the same on a non-blocking descriptor.
+    if (n > 0) return static_cast<uint8_t>(n);
+    // 0 is an empty line (VMIN = VTIME = 0); EAGAIN the same on a non-blocking descriptor. Any
+    // other failure (EIO, ENXIO: the device has gone) marks the line gone.
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
         Fail(errno);
-        g_readFailed = true;
-    } else {
-        g_readFailed = false;
+        g_line.gone = true;
     }
     return 0;
 }
@@ -275,22 +279,26 @@ uint32_t WaitIdlePolls(uint32_t port, IdlePoll poll, uint32_t polls, uint32_t aw
     const long long nominal = posix::PollNanoseconds(poll);
     const long long start = MonotonicNanoseconds();
     const long long deadline = start + nominal * polls;
-    // No port, or a line that can no longer be waited on: nothing can arrive, so the rest of the
-    // budget is slept out in one go.
-    if (port == kNoPort || g_readFailed) {
+    // No port: nothing can arrive, and the budget is slept out as on a silent line.
+    if (port == kNoPort) {
         SleepFor(deadline - start);
         return polls;
     }
-    switch (WaitForInput(Descriptor(port), deadline)) {
+    // A line that has gone: waiting for it would only sleep out the budget. The wait ends at once
+    // and takes the whole budget, so that its caller ends with the code the budget's end gives.
+    if (g_line.gone) return polls;
+    const int fd = Descriptor(port);
+    const long long byte = g_line.byteNanoseconds;
+    switch (WaitForInput(fd, deadline)) {
     case PortWait::TimeUp: return polls;
-    case PortWait::LineGone: SleepFor(deadline - MonotonicNanoseconds()); return polls;
+    case PortWait::LineGone: g_line.gone = true; return polls;
     case PortWait::Input: break;
     }
     const long long now = MonotonicNanoseconds();
-    const int waiting = BytesWaiting(Descriptor(port));
+    const int waiting = BytesWaiting(fd);
     if (waiting >= 0)
-        SleepOnTime(std::min(deadline, now + posix::TimeToCarry(awaitedBytes, static_cast<uint32_t>(waiting),
-                                                                g_byteNanoseconds)) - now);
+        SleepOnTime(std::min(deadline, now + posix::TimeToCarry(awaitedBytes, static_cast<uint32_t>(waiting), byte)) -
+                    now);
     return posix::PollsBeforeInput(MonotonicNanoseconds() - start, nominal, polls);
 }
 
