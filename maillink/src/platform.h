@@ -37,8 +37,8 @@ enum class IdlePoll : uint8_t { EchoYield, OneMillisecond, FiveMilliseconds };
 // arrives. On a line that has gone (an unplugged adapter, reads that fail) it returns `polls` at
 // once: the whole budget is taken without sleeping it out, so that its caller ends with the code
 // the budget's end gives, and nothing loops. awaitedBytes (at least 1) is how many bytes the wait
-// is for, so that a backend that knows the line's byte time need not wake for each of them as
-// they trickle in. Windows waits out exactly
+// is for, those the line brings right after them included, so that a backend that knows the
+// line's byte time need not wake for each of them as they trickle in. Windows waits out exactly
 // one poll; POSIX sleeps once for the time of all of them and counts the polls that the time it
 // slept stands for (see posix_waits.h).
 uint32_t WaitIdlePolls(uint32_t port, IdlePoll poll, uint32_t polls, uint32_t awaitedBytes);
