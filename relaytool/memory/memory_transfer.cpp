@@ -91,7 +91,6 @@ SteadyTime Now() {
     return clock.now ? clock.now() : std::chrono::steady_clock::now();
 }
 
-
 // Tells the installed hook, if any, how far a transfer has come.
 class ProgressReport {
 public:
@@ -195,7 +194,8 @@ bool PauseOnTheLine(milliseconds pause, SmConfigRecord &config) {
         config.FixedRxLength = 1;
         // Bytes that arrive cost a wait nothing and silence costs its time, so a wait of ten
         // polls or more on a line that is there does not end within one of them.
-        const long long polls = (std::chrono::ceil<milliseconds>(end - start) + kReplyPoll - milliseconds(1)) / kReplyPoll;
+        const milliseconds left = std::chrono::ceil<milliseconds>(end - start);
+        const long long polls = (left + kReplyPoll - milliseconds(1)) / kReplyPoll;
         config.RxTimeout = static_cast<uint16_t>(std::max(kLeastPausePolls, polls));
         SmGetRxMail();
         if (*GetSmErrorPtr() != SM_OK && Now() - start < kReplyPoll) return false;

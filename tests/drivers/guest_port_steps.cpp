@@ -60,8 +60,8 @@ void CheckFailedInTime(Step &step, const ProgramRun &run, const char *prefix, do
     const std::size_t at = run.err.find(prefix);
     step.Check(at != std::string::npos, "no \"" + std::string(prefix) + "\" message: " + RunText(run));
     // The transfer's own text ("No local echo.", "No response."): which wait the pull ended.
-    const std::string said =
-        at == std::string::npos ? "" : run.err.substr(at + std::strlen(prefix), run.err.find('\n', at) - at - std::strlen(prefix));
+    const std::size_t from = at + std::strlen(prefix);
+    const std::string said = at == std::string::npos ? "" : run.err.substr(from, run.err.find('\n', from) - from);
     char figure[160];
     std::snprintf(figure, sizeof figure, "\"%s\" %.0f ms after the pull", said.c_str(), afterPullMs);
     step.Figure(figure);
@@ -92,9 +92,11 @@ void ComNumbersStep() {
     step.Check(!Has(run.out, "ttyS2") && !Has(run.out, "ttyS3"), "a placeholder UART is listed: " + run.out);
     // The window's port probe numbers the ports the same way and leaves the console out.
     PosixServices window;
-    step.Check(!window.ProbeComPort(static_cast<uint8_t>(rig::kConsoleCom)), "the window's port list offers the console");
+    step.Check(!window.ProbeComPort(static_cast<uint8_t>(rig::kConsoleCom)),
+               "the window's port list offers the console");
     for (const rig::Line &line : rig::kLines)
-        step.Check(window.ProbeComPort(static_cast<uint8_t>(line.com)), "the window's port list leaves out " + ComName(line));
+        step.Check(window.ProbeComPort(static_cast<uint8_t>(line.com)),
+                   "the window's port list leaves out " + ComName(line));
     step.Report();
 }
 
