@@ -1,8 +1,7 @@
 #include "memory_transfer.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstddef>
+#include <thread>
 #include <utility>
 
 #include "maillink.h"
@@ -43,10 +42,6 @@ constexpr milliseconds kEepromPause{25 * kSecondPayloadByte};
 // 260, which take 271 ms.
 constexpr milliseconds kReplyDrainPause{50};
 constexpr milliseconds kLongReplyDrainPause{300};
-// The reply wait's idle poll, in which the pauses before a retry are counted, and the least
-// number of them a wait of such a pause is given.
-constexpr milliseconds kReplyPoll{5};
-constexpr long long kLeastPausePolls = 10;
 // How soon a failed echo check must end to count as a damaged echo rather than a silent line.
 // The library keeps no echo byte and stops reading the echo only when all of the frame's bytes
 // are back (a byte that differs does not end it early) or when its idle-poll budget is spent;
@@ -56,8 +51,8 @@ constexpr long long kLeastPausePolls = 10;
 // budget (about a second or more on every backend with a pausing echo wait). Guessing wrong costs
 // little either way: a damaged echo that came late is reported as before, and a silent line whose
 // budget ran out within the window is waited out once more for less than the window. A line that
-// has gone (an unplugged adapter) ends a mail as soon, but the pause before the retry tells it
-// apart (PauseOnTheLine).
+// has gone (an unplugged adapter) ends a mail at once and so gets its retry too, which fails at
+// once: it costs the retry's pause, never a second budget.
 constexpr milliseconds kDamagedEchoWindow{250};
 
 // Transmit-buffer offsets (after the preamble and start byte that the mail layer writes).
@@ -89,6 +84,12 @@ TransferClock &InstalledClock() {
 SteadyTime Now() {
     const TransferClock &clock = InstalledClock();
     return clock.now ? clock.now() : std::chrono::steady_clock::now();
+}
+
+void Pause(milliseconds time) {
+    const TransferClock &clock = InstalledClock();
+    if (clock.pause) clock.pause(time);
+    else std::this_thread::sleep_for(time);
 }
 
 // Tells the installed hook, if any, how far a transfer has come.
@@ -182,27 +183,6 @@ bool DamagedOnTheLine(const MailOutcome &mail) {
     }
 }
 
-// Waits out the pause before a retry on the line itself, with the mail layer's reply wait rather
-// than a plain sleep: it takes in what arrives meanwhile (a reply still on its way; what is left,
-// the retry's first step discards), and on a line that is there it lasts until the pause is over.
-// On a line that has gone the mail layer's waits end at once: then no retry is made, for a line
-// that is gone is not damage, and a retry could only fail again. False in that case.
-bool PauseOnTheLine(milliseconds pause, SmConfigRecord &config) {
-    const SteadyTime end = Now() + pause;
-    for (SteadyTime start = Now(); start < end; start = Now()) {
-        SmInit();  // a failed mail's code would end the wait before it began
-        config.FixedRxLength = 1;
-        // Bytes that arrive cost a wait nothing and silence costs its time, so a wait of ten
-        // polls or more on a line that is there does not end within one of them.
-        const milliseconds left = std::chrono::ceil<milliseconds>(end - start);
-        const long long polls = (left + kReplyPoll - milliseconds(1)) / kReplyPoll;
-        config.RxTimeout = static_cast<uint16_t>(std::max(kLeastPausePolls, polls));
-        SmGetRxMail();
-        if (*GetSmErrorPtr() != SM_OK && Now() - start < kReplyPoll) return false;
-    }
-    return true;
-}
-
 int8_t Transfer(const TransferKind &kind, uint16_t address, uint8_t count) {
     if (count == 0) return 0;
     ProgressReport report(kind.area, count);
@@ -220,10 +200,11 @@ int8_t Transfer(const TransferKind &kind, uint16_t address, uint8_t count) {
     while (count != 0) {
         const uint8_t chunkCount = count < kChunkSize ? count : kChunkSize;
         MailOutcome mail = SendChunk(tx, kind, address, chunkCount);
-        if (mail.code != 0 && DamagedOnTheLine(mail) &&
-            PauseOnTheLine(!read ? kEepromPause : mail.code == kLengthError ? kLongReplyDrainPause : kReplyDrainPause,
-                           *config)) {
-            SmInit();  // the failed mail's code would block every further mail
+        if (mail.code != 0 && DamagedOnTheLine(mail)) {
+            // The failed mail left its code in SmError, which blocks every further mail.
+            Pause(!read ? kEepromPause
+                        : mail.code == kLengthError ? kLongReplyDrainPause : kReplyDrainPause);
+            SmInit();
             ApplyTransferSettings(*config, read);
             report.MailRetried();
             mail = SendChunk(tx, kind, address, chunkCount);

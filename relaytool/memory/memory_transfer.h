@@ -23,9 +23,7 @@ int8_t WriteConfigImage(uint16_t address, uint8_t count);
 // A mail that fails with a damaged byte (checksum 2, length 3, acknowledge 4, or a damaged echo
 // 6) is sent once more after SmInit and the transfer's settings again, a write mail after the
 // EEPROM pause; a second failure ends the transfer. A silent line (1, 5, an echo that never came
-// back) is not waited out twice, and a line that has gone (an unplugged adapter) is not retried:
-// the pause before a retry is waited out on the line, where it ends at once. See
-// memory_transfer.cpp for how the two kinds of 6 are told apart.
+// back) is not waited out twice. See memory_transfer.cpp for how the two kinds of 6 are told apart.
 
 // Progress of a transfer, for front ends that show it (a mail counter).
 enum class TransferArea { InfoBlockRead, ConfigImageRead, ConfigImageWrite };
@@ -48,10 +46,11 @@ using TransferProgressHook = std::function<void(const TransferProgress &)>;
 void SetTransferProgressHook(TransferProgressHook hook);
 
 // The clock of the transfers: it times a failed mail (to tell a damaged echo from a silent line)
-// and the pause before a retry, which the mail layer's waits spend. Tests that run Maillink on a
-// simulated line with virtual time install theirs; an empty one keeps the steady clock.
+// and makes the pause before a retry. Tests that run Maillink on a simulated line with virtual
+// time install theirs; an empty member keeps the real one (steady clock, sleeping thread).
 struct TransferClock {
     std::function<std::chrono::steady_clock::time_point()> now;
+    std::function<void(std::chrono::milliseconds)> pause;
 };
 void SetTransferClock(TransferClock clock);
 

@@ -17,7 +17,7 @@ constexpr int kExitTransfer = 3;
 // message comes within the silent-line time (a read frame's echo budget, 12 bytes x 2000 polls x
 // 40 us = 0.96 s), here with half a second to spare for the emulation. A pull in a Save's EEPROM
 // pause (200 ms, where a Save spends most of its time) makes the next write fail at once; one in
-// an echo or a reply wait ends that wait at once; neither is retried.
+// an echo or a reply wait ends that wait at once; a retry after its short pause fails at once too.
 constexpr double kAfterPullMs = 960 + 500;
 // Mails before the pull: a set's Load (14 mails) and its Save's identification read (4), then
 // into the write mails; a show's Load, into its identification read.

@@ -21,8 +21,8 @@ public:
         virtualline::Reset(kind != nullptr && std::strcmp(kind, "paced") == 0);
         PortSettings.PortNumber = 1;
         PortSettings.BaudRate = 9600;
-        // The transfers time a failed mail and the pause before a retry on the same clock.
-        SetTransferClock({virtualline::Now});
+        // The transfers time a failed mail and pause before a retry on the same clock.
+        SetTransferClock({virtualline::Now, [](std::chrono::milliseconds t) { virtualline::Advance(t); }});
     }
     ~VirtualMatrixLine() override { SetTransferClock({}); }
 

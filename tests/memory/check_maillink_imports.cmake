@@ -1,11 +1,9 @@
-# The memory layer may use exactly these functions of Maillink: the names that its archive
-# leaves undefined and that Maillink exports must be these and no others. The seven of a transfer,
-# and the reply wait with its error code, on which the pause before a retry is waited out (a line
-# that has gone ends it at once, and is then not retried).
+# The memory layer may use exactly seven functions of Maillink: the names that its archive
+# leaves undefined and that Maillink exports must be these and no others.
 #   cmake -DARCHIVE=<librelay_memory.a> -DEXPORTS=<exports.txt> -DNM=<nm> -P check_maillink_imports.cmake
 cmake_minimum_required(VERSION 3.22)
 set(expected CloseSerialPort GetSmConfigPtr GetSmRxMailPtr GetSmTxMailPtr OpenSerialPort SmInit
-             SmSendMail SmGetRxMail GetSmErrorPtr)
+             SmSendMail)
 
 execute_process(COMMAND ${NM} -u ${ARCHIVE} OUTPUT_VARIABLE listing RESULT_VARIABLE failed)
 if(failed)

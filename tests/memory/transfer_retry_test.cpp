@@ -2,7 +2,6 @@
 // line, what the transfer returns, and the pause before a retried write.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -160,27 +159,22 @@ TEST_F(TransferRetry, RetryOnALineThatGoesEndsAtOnce) {
 // A write whose echo came back damaged may have reached the device, which then writes its
 // EEPROM and ignores mails for a while: the retry waits the EEPROM pause before it is sent.
 TEST_F(TransferRetry, RetriedWriteWaitsTheEepromPauseFirst) {
+    std::vector<std::pair<milliseconds, std::size_t>> pauses;  // length, bytes sent before it
+    SetTransferClock({{}, [&](milliseconds pause) {
+                          pauses.emplace_back(pause, sim_.Received().size());
+                          std::this_thread::sleep_for(pause);
+                      }});
     for (std::size_t i = 0; i < 8; ++i) ConfigImage[i] = static_cast<uint8_t>(0x70 + i);
     sim_.SetFault({Fault::CorruptEcho, 1, 7});
 
-    // When the device had the retry's frame, seen from a second thread.
-    std::atomic<bool> done{false};
-    std::chrono::steady_clock::time_point retrySeen{};
-    std::thread watch([&] {
-        while (!done && sim_.Received().size() < 2 * kWriteFrameBytes) std::this_thread::sleep_for(milliseconds(1));
-        retrySeen = std::chrono::steady_clock::now();
-    });
     const auto start = std::chrono::steady_clock::now();
-    const int8_t code = WriteConfigImage(0, 8);
+    ASSERT_EQ(WriteConfigImage(0, 8), 0);
     const auto took = std::chrono::steady_clock::now() - start;
-    done = true;
-    watch.join();
 
-    ASSERT_EQ(code, 0);
+    ASSERT_EQ(pauses.size(), 1u);
+    EXPECT_GE(pauses[0].first, milliseconds(200)) << "25 ms times the second payload byte 8";
+    EXPECT_EQ(pauses[0].second, kWriteFrameBytes) << "the pause comes before the retry's frame";
     EXPECT_EQ(sim_.MailCount(), 2u);
-    // The open's 20 ms settle, then the first frame, its damaged echo and 25 ms times the second
-    // payload byte 8 before the retry's frame.
-    EXPECT_GE(retrySeen - start, milliseconds(20 + 200)) << "the retry did not wait the EEPROM pause";
     EXPECT_GE(took, milliseconds(400)) << "the retry's pause and the mail layer's own";
     const Bytes device = sim_.Config();
     EXPECT_EQ(Bytes(device.begin(), device.begin() + 8), ImageBytes(0, 8));
