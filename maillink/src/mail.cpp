@@ -25,6 +25,19 @@ bool ReadByte(uint8_t &byte) {
     return GetSerialData(&byte, 1) == 1;
 }
 
+bool IsEepromWriteMail() { return SmTxMail[3] == kEeWriteType && SmTxMail[5] == kEeWriteCommand; }
+
+// The bytes the device sends right after a frame's echo, which the line carries in the same run
+// as the echo: the acknowledge byte and the reply (up to its length byte when the length is not
+// fixed). The echo wait counts them too, so that it need not wake again for them. After an
+// EEPROM write mail the library pauses first, so its answer is not counted.
+uint32_t BytesAfterEcho() {
+    if (IsEepromWriteMail()) return 0;
+    uint32_t bytes = SmConfig.AckMode != 0 ? 1u : 0u;
+    if (SmConfig.RxMailExpected != 0) bytes += SmConfig.FixedRxLength != 0 ? kFixedReplyLength : 3u;
+    return bytes;
+}
+
 }  // namespace
 
 extern "C" {
@@ -88,6 +101,7 @@ void SmSendTxMail(void) {
     if (SmConfig.SkipEchoCheck != 0) return;
 
     uint32_t budget = maillink::EchoBudget(frameLength, SmConfig.EchoTimeoutPerByte);
+    const uint32_t following = BytesAfterEcho();
     uint32_t received = 0;
     bool differs = false;
     while (received < frameLength) {
@@ -98,7 +112,7 @@ void SmSendTxMail(void) {
             continue;
         }
         if (!maillink::SpendIdlePolls(hComPort, maillink::platform::IdlePoll::EchoYield, budget,
-                                      frameLength - received)) {
+                                      frameLength - received + following)) {
             SmError = SM_NO_ECHO;
             return;
         }
@@ -107,7 +121,7 @@ void SmSendTxMail(void) {
 }
 
 void SmCheckForEeWriteCmd(void) {
-    if (SmTxMail[3] != kEeWriteType || SmTxMail[5] != kEeWriteCommand) return;
+    if (!IsEepromWriteMail()) return;
     if (SmConfig.EeWriteDelay == kEeDelayPerUnit) {
         maillink::platform::Sleep(static_cast<uint16_t>(SmTxMail[6] * 25u));
         return;

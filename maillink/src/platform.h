@@ -34,8 +34,10 @@ enum class IdlePoll : uint8_t { EchoYield, OneMillisecond, FiveMilliseconds };
 
 // Waits out idle polls of a wait on the port, at most `polls` of them (callers pass at least 1),
 // and returns how many passed: at least 1, at most `polls`. The wait may end early when input
-// arrives; it never returns at once over and over, also not on a line that has hung up.
-// awaitedBytes (at least 1) is how many bytes the wait is for, so that a backend that knows the
+// arrives. On a line that has gone (an unplugged adapter, reads that fail) it returns `polls` at
+// once: the whole budget is taken without sleeping it out, so that its caller ends with the code
+// the budget's end gives, and nothing loops. awaitedBytes (at least 1) is how many bytes the wait
+// is for, those the line brings right after them included, so that a backend that knows the
 // line's byte time need not wake for each of them as they trickle in. Windows waits out exactly
 // one poll; POSIX sleeps once for the time of all of them and counts the polls that the time it
 // slept stands for (see posix_waits.h).

@@ -50,7 +50,9 @@ constexpr milliseconds kLongReplyDrainPause{300};
 // baud, plus any USB latency), while silence, or an echo that stops part-way, ends only with the
 // budget (about a second or more on every backend with a pausing echo wait). Guessing wrong costs
 // little either way: a damaged echo that came late is reported as before, and a silent line whose
-// budget ran out within the window is waited out once more for less than the window.
+// budget ran out within the window is waited out once more for less than the window. A line that
+// has gone (an unplugged adapter) ends a mail at once and so gets its retry too, which fails at
+// once: it costs the retry's pause, never a second budget.
 constexpr milliseconds kDamagedEchoWindow{250};
 
 // Transmit-buffer offsets (after the preamble and start byte that the mail layer writes).

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "qemu_guest.h"
@@ -33,6 +34,8 @@ constexpr double kReadyLimitS = 60;
 constexpr double kRunLimitS = 300;
 constexpr std::size_t kImageBytes = 80;
 constexpr std::size_t kConsoleTailLines = 40;
+constexpr int kReplugAfterPullMs = 1000;
+constexpr int kReplugPatienceMs = 5000;
 
 struct StepResult {
     std::string name;
@@ -182,11 +185,19 @@ std::string Session::Answer(const std::string &request) {
     }
     if (verb == "replug" && line == kUsbLine.name) {
         if (!pulledAt_) return "never-pulled";
-        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - *pulledAt_).count();
         std::string said;
         const std::string add = "device_add usb-serial,chardev=" + std::string(kUsbChardev) + ",id=" +
                                 std::string(kUsbDeviceId);
-        if (!vm_.Monitor(add, said) || !said.empty()) return "device_add failed: " + said;
+        // QEMU lets go of the pulled adapter's line a little after device_del, and a device_add
+        // that comes too soon after it can make QEMU crash at the next device_del (seen: a
+        // segfault). A command that fails at once asks for the adapter back that soon; it is put
+        // back no sooner than a second after the pull, and tried again while its line is in use.
+        std::this_thread::sleep_until(*pulledAt_ + std::chrono::milliseconds(kReplugAfterPullMs));
+        const auto patience = Clock::now() + std::chrono::milliseconds(kReplugPatienceMs);
+        while (vm_.Monitor(add, said) && said.find("is in use") != std::string::npos && Clock::now() < patience)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!said.empty()) return "device_add failed: " + said;
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - *pulledAt_).count();
         return "back " + std::to_string(static_cast<long>(ms));
     }
     if (verb == "console-clean") {

@@ -109,6 +109,9 @@ TEST_P(FaultMatrix, ResultPortAndData) {
     if (line_->ExactTime() && expected.atLeast.count() > 0) {
         EXPECT_LT(tookAtEnd, 2 * expected.atLeast) << "a silent line was waited out twice";
     }
+    if (expected.within.count() > 0) {
+        EXPECT_LT(tookAtEnd, expected.within) << "a line that is gone was waited for";
+    }
     line_->ExpectReleased(c.fault == Fault::HangUp);
     EXPECT_TRUE(std::all_of(ConfigImage + kImage, std::end(ConfigImage),
                             [](uint8_t b) { return b == 0; }))

@@ -39,11 +39,12 @@ void DropArrived() {
 }
 
 // The POSIX backend's wait: one sleep on the port for all the polls, ended early by input, charged
-// as the backend charges it.
+// as the backend charges it; on a line that has hung up it takes all the polls at once.
 uint32_t WaitOnPort(std::chrono::nanoseconds poll, uint32_t polls) {
     Line &l = State();
+    if (l.hungUp) return polls;
     const Time deadline = l.now + poll * polls;
-    if (l.hungUp || l.toHost.empty() || l.toHost.begin()->first >= deadline) {
+    if (l.toHost.empty() || l.toHost.begin()->first >= deadline) {
         l.now = std::max(l.now, deadline);
         return polls;
     }

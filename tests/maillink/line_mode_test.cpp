@@ -1,7 +1,9 @@
-// The port mode text as the platform reads it, and which baud rates a POSIX line can run at.
+// The port mode text as the platform reads it, which baud rates a POSIX line can run at, and how
+// the waits judge a line's pace.
 #include <gtest/gtest.h>
 
 #include "line_mode.h"
+#include "posix_waits.h"
 
 using maillink::posix::LineMode;
 using maillink::posix::ParseModeText;
@@ -73,4 +75,30 @@ TEST(BaudRates, StandardRatesMapAndOthersDoNot) {
             EXPECT_EQ(speed, c.speed);
         }
     }
+}
+
+// A line keeps pace when the first input after a write came no sooner than the line can carry
+// it: a serial line's echo (byte by byte, through a UART's FIFO, or late through a USB adapter's
+// latency timer) does; a pseudo-terminal's echo and answer, there at once, do not.
+TEST(LinePace, KeptOnlyWhenBytesComeNoFasterThanTheRate) {
+    const long long byte = maillink::posix::ByteNanoseconds(10, 9600);
+    ASSERT_EQ(byte, 1'041'666);
+    const struct {
+        const char *name;
+        long long sinceWrite;
+        int waiting;
+        bool keepsPace;
+    } cases[] = {
+        {"first echo byte after a byte time", 1'100'000, 1, true},
+        {"a FIFO of eight after eight byte times", 8'400'000, 8, true},
+        {"16 bytes after a 16 ms latency timer", 17'000'000, 16, true},
+        {"one byte sooner than a byte time", 100'000, 1, false},
+        {"echo and reply at once", 200'000, 25, false},
+        {"nothing waiting", 5'000'000, 0, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(maillink::posix::KeepsPace(c.sinceWrite, c.waiting, byte), c.keepsPace);
+    }
+    EXPECT_FALSE(maillink::posix::KeepsPace(1'000'000'000, 1, 0)) << "no rate, no pace";
 }

@@ -53,6 +53,16 @@ struct PollLength {
 };
 PollLength EchoPoll();
 
+// Whether the library sees that a line has hung up. POSIX: poll and read report the hang-up of
+// the peer's pseudo-terminal. Under Wine a read of a pseudo-terminal whose other side closed
+// returns no bytes without failing, so the line reads as silent (the failed reads of a real
+// unplugged adapter are shown through the call log instead).
+#ifdef _WIN32
+constexpr bool kHungUpLineIsSeen = false;
+#else
+constexpr bool kHungUpLineIsSeen = true;
+#endif
+
 // Whether a line that hung up stays gone. On POSIX the peer's pseudo-terminal is gone for good;
 // under Wine the driver's relay offers a fresh line on the same COM number at once.
 #ifdef _WIN32

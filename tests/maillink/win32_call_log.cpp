@@ -98,6 +98,13 @@ BOOL WINAPI HookClearCommError(HANDLE file, LPDWORD errors, LPCOMSTAT status) {
 }
 
 BOOL WINAPI HookReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped) {
+    if (Failing("ReadFile")) {
+        if (read) *read = 0;
+        const DWORD error = ::GetLastError();
+        Record("ReadFile", std::to_string(count) + " -> failed");
+        ::SetLastError(error);
+        return FALSE;
+    }
     const BOOL ok = Original<decltype(&::ReadFile)>("ReadFile")(file, buffer, count, read, overlapped);
     Record("ReadFile", std::to_string(count) + (overlapped ? ", overlapped" : "") +
                            (read && *read == 0 ? " -> 0" : " -> data"));

@@ -236,6 +236,47 @@ TEST_F(Win32Calls, FailedWriteFailsTheMailWithoutEchoCheck) {
     EXPECT_EQ(SmSendMail(), 6);
 }
 
+// A read that fails (the device has gone, as an unplugged USB adapter makes it) ends a wait at
+// once with its code: no pause after it, the budget taken whole; the read's error stays for the
+// text. (A working port's read never fails: it returns at once, with or without bytes.)
+TEST_F(Win32Calls, FailedReadEndsTheWaitAtOnce) {
+    struct Case {
+        const char *name;
+        uint8_t skipEcho, ackMode, rxExpected;
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {"echo wait", 0, 0, 0, 6},
+        {"acknowledge wait", 1, 1, 0, 5},
+        {"reply wait", 1, 0, 1, 1},
+    };
+    ASSERT_EQ(OpenSerialPort(kCom, 9600), 1);
+    peer_.SetEcho(false);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        SmInit();
+        SmConfig.SkipEchoCheck = c.skipEcho;
+        SmConfig.AckMode = c.ackMode;
+        SmConfig.RxMailExpected = c.rxExpected;
+        PutMail(2, kReadMail);
+        log_.Clear();
+        log_.Fail("ReadFile", ERROR_DEVICE_REMOVED);
+        EXPECT_EQ(SmSendMail(), c.expected);
+        char text[200];
+        const std::string error = GetWin32ErrorText(text, sizeof text);
+        log_.Fail("ReadFile", ERROR_SUCCESS);
+        EXPECT_EQ(error, SystemErrorText(ERROR_DEVICE_REMOVED));
+        // The stale-input read, the frame, and the wait's one read.
+        EXPECT_EQ(log_.Summary(), (Lines{"ReadFile(1 -> failed)", "WriteFile(12)", "ReadFile(1 -> failed)",
+                                         "GetLastError(1617)", "FormatMessageA(1000, null, 1617, 0, 200, null)"}));
+    }
+    log_.Clear();
+    log_.Fail("ReadFile", ERROR_BAD_COMMAND);
+    EXPECT_EQ(SendSerialDataWithTimeout(0x42, 2000), 0);
+    log_.Fail("ReadFile", ERROR_SUCCESS);
+    EXPECT_EQ(log_.Summary(), (Lines{"WriteFile(1)", "ReadFile(1 -> failed)"}));
+}
+
 TEST_F(Win32Calls, ErrorTextTakesTheLastErrorFirst) {
     ::SetLastError(ERROR_ACCESS_DENIED);
     char text[100];

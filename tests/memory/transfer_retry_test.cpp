@@ -138,6 +138,24 @@ TEST_F(TransferRetry, SilenceIsNotRetried) {
     }
 }
 
+// A line that goes (an unplugged adapter) in the retry of a damaged mail ends the retry at once
+// (the fault matrix shows that a line that goes in a mail is not retried).
+TEST_F(TransferRetry, RetryOnALineThatGoesEndsAtOnce) {
+    for (const bool write : {false, true}) {
+        SCOPED_TRACE(write ? "write mail" : "read mail");
+        repeatersim::Simulator sim;  // a hang-up ends a simulator: a fresh one each time
+        sim.Start();
+        sim.Publish(ports_.Path(), kPort);
+        sim.SetFault({Fault::CorruptEcho, 2, 4});
+        sim.AddFault({Fault::HangUp, 3, 0});
+        milliseconds took{};
+        EXPECT_EQ(Timed(write, took), 6);
+        EXPECT_EQ(sim.MailCount(), 3u);
+        EXPECT_EQ(retried_, 1u);
+        EXPECT_LT(took, SilentEchoWait()) << "a line that is gone was waited for";
+    }
+}
+
 // A write whose echo came back damaged may have reached the device, which then writes its
 // EEPROM and ignores mails for a while: the retry waits the EEPROM pause before it is sent.
 TEST_F(TransferRetry, RetriedWriteWaitsTheEepromPauseFirst) {

@@ -7,10 +7,13 @@
 
 #include <QComboBox>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <map>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -124,6 +127,21 @@ TEST_F(PortList, ProbeRange) {
     EXPECT_TRUE(system.ProbeComPort(1));
     EXPECT_FALSE(system.ProbeComPort(2)) << "nothing published as COM2";
     EXPECT_TRUE(system.ProbeComPort(1)) << "a probe leaves the port free for the next";
+}
+
+// The kernel's console (this machine's own, as /sys names it) is left out unopened, whatever
+// COM number it has: a Load from it would send mail frames to the system's console.
+TEST_F(PortList, SystemConsoleIsLeftOut) {
+    std::ifstream active("/sys/class/tty/console/active");
+    std::string name;
+    struct stat device {};
+    if (!(active >> name) || ::stat(("/dev/" + name).c_str(), &device) != 0 || !S_ISCHR(device.st_mode))
+        GTEST_SKIP() << "this machine names no console device";
+    Publish(1);
+    ASSERT_EQ(::symlink(("/dev/" + name).c_str(), ports.Entry(2).c_str()), 0);
+    EXPECT_FALSE(system.ProbeComPort(2)) << "/dev/" << name << " is the system console";
+    Open();
+    EXPECT_EQ(Entries(), (QStringList{"COM1"}));
 }
 
 TEST_F(PortList, VanishedDeviceIsLeftOut) {

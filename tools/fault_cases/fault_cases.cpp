@@ -123,10 +123,18 @@ ExpectedOutcome Expect(const FaultCase &c) {
     retried.mailsRetried = 1;
 
     switch (c.fault) {
-    case Fault::NoEcho:  // the device heard nothing: no echo, no answer, no write
-    case Fault::HangUp: {  // the line dies before the frame's last byte is echoed
+    case Fault::NoEcho: {  // the device heard nothing: no echo, no answer, no write
         ExpectedOutcome e = failed(6);
         e.atLeast = EchoBudgetTime(FrameBytes(c.sequence, c.mail));
+        return e;
+    }
+    case Fault::HangUp: {  // the line dies before the frame's last byte is echoed
+        // The echo wait ends at once, soon enough to look like a damaged echo: the mail is sent
+        // once more after the retry's short pause, and that fails at once too. Only the pause is
+        // waited, never a budget.
+        ExpectedOutcome e = failed(6);
+        e.mailsRetried = 1;
+        e.within = EchoBudgetTime(FrameBytes(c.sequence, c.mail));
         return e;
     }
     case Fault::CorruptEcho:

@@ -47,6 +47,9 @@ struct ExpectedOutcome {
     int lostChunk = -1;
     // The least time the case takes: the budget that a missing answer uses up.
     std::chrono::milliseconds atLeast{0};
+    // When not 0: the failing mail's waits end sooner than this, the budget they would sleep
+    // out. A line that has gone is not waited for.
+    std::chrono::milliseconds within{0};
 };
 
 ExpectedOutcome Expect(const FaultCase &c);

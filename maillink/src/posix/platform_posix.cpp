@@ -28,12 +28,31 @@ namespace {
 
 // errno of the last platform call that failed, for LastErrorText.
 int g_lastErrno = 0;
-// The last read failed with an error (EIO once the other end has gone): the line can no longer
-// be waited on, so pauses are slept out.
-bool g_readFailed = false;
-// The open port's flags from before its low-latency mode, and the time a byte takes on its line.
+// The open port's flags from before its low-latency mode.
 posix::SerialFlags g_serialFlags;
-long long g_byteNanoseconds = 0;
+
+// What the waits know of the open port's line.
+struct Line {
+    long long byteNanoseconds = 0;  // the time a byte takes at the port's rate and framing
+    // A read or write failed, or the line hung up (an unplugged adapter, a pseudo-terminal whose
+    // other side closed): nothing will come any more, and no wait waits for it.
+    bool gone = false;
+    // Bytes come no faster than the line's rate, as on a serial line (a pseudo-terminal brings
+    // them at once); learnt from the first input after a write.
+    bool keepsPace = false;
+    long long writtenAt = 0;  // when the last write began
+    bool heard = true;        // a byte was read since that write
+};
+Line g_line;
+
+// Input read from the descriptor and not handed out yet: one read takes all that is waiting, and
+// the mail layer's one-byte reads are served from here instead of a system call each.
+struct Input {
+    uint8_t bytes[256];
+    unsigned next = 0, end = 0;
+    unsigned Held() const { return end - next; }
+};
+Input g_input;
 
 int Fail(int error) {
     g_lastErrno = error;
@@ -102,6 +121,22 @@ PortWait WaitForInput(int fd, long long deadline) {
         }
         if ((entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && !InputWaiting(fd)) return PortWait::LineGone;
         return PortWait::Input;
+    }
+}
+
+// Takes what is waiting on the descriptor into g_input (which is empty). A read that fails with an
+// error (EIO, ENXIO: the device has gone) marks the line gone.
+void ReadAhead(int fd) {
+    g_input.next = g_input.end = 0;
+    const ssize_t n = ::read(fd, g_input.bytes, sizeof g_input.bytes);
+    if (n > 0) {
+        g_input.end = static_cast<unsigned>(n);
+        return;
+    }
+    // 0 is an empty line (VMIN = VTIME = 0); EAGAIN the same on a non-blocking descriptor.
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        Fail(errno);
+        g_line.gone = true;
     }
 }
 
@@ -196,8 +231,9 @@ uint32_t OpenPort(const char *modeText, uint32_t baudRate) {
         return kNoPort;
     }
     g_serialFlags = posix::EnterLowLatency(fd);
-    g_byteNanoseconds = posix::ByteNanoseconds(posix::BitsPerCharacter(mode), baudRate);
-    g_readFailed = false;
+    g_line = {};
+    g_line.byteNanoseconds = posix::ByteNanoseconds(posix::BitsPerCharacter(mode), baudRate);
+    g_input = {};
     Sleep(20);
     ::tcflush(fd, TCIOFLUSH);  // the outcome is not looked at, as on Windows
     return static_cast<uint32_t>(fd);
@@ -209,12 +245,15 @@ void PurgeAndClose(uint32_t port) {
     posix::RestoreSerialFlags(Descriptor(port), g_serialFlags);
     g_serialFlags = {};
     posix::CloseExclusive(Descriptor(port));
-    g_readFailed = false;
+    g_line = {};
+    g_input = {};
 }
 
 uint32_t Write(uint32_t port, const uint8_t *data, uint32_t len) {
     if (port == kNoPort || data == nullptr) return 0;
     const int fd = Descriptor(port);
+    g_line.writtenAt = MonotonicNanoseconds();
+    g_line.heard = false;
     uint32_t done = 0;
     while (done < len) {
         const ssize_t n = ::write(fd, data + done, len - done);
@@ -229,9 +268,12 @@ uint32_t Write(uint32_t port, const uint8_t *data, uint32_t len) {
             const int ready = ::poll(&entry, 1, posix::kWriteStallMilliseconds);
             if (ready > 0 && (entry.revents & POLLOUT) != 0) continue;
             if (ready < 0 && errno == EINTR) continue;
+            // A stall is not the end of the line; a hang-up or a failed poll is.
+            if (ready != 0) g_line.gone = true;
             Fail(ready == 0 ? ETIMEDOUT : (ready < 0 ? errno : EIO));
             break;
         }
+        g_line.gone = true;
         Fail(n < 0 ? errno : EIO);
         break;
     }
@@ -240,19 +282,13 @@ uint32_t Write(uint32_t port, const uint8_t *data, uint32_t len) {
 
 uint8_t Read(uint32_t port, uint8_t *buffer, uint8_t count) {
     if (port == kNoPort || buffer == nullptr || count == 0) return 0;
-    const ssize_t n = ::read(Descriptor(port), buffer, count);
-    if (n > 0) {
-        g_readFailed = false;
-        return static_cast<uint8_t>(n);
-    }
-    // 0 is an empty line (VMIN = VTIME = 0); EAGAIN the same on a non-blocking descriptor.
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        Fail(errno);
-        g_readFailed = true;
-    } else {
-        g_readFailed = false;
-    }
-    return 0;
+    if (g_input.Held() == 0) ReadAhead(Descriptor(port));
+    const unsigned n = std::min<unsigned>(count, g_input.Held());
+    if (n == 0) return 0;
+    std::memcpy(buffer, g_input.bytes + g_input.next, n);
+    g_input.next += n;
+    g_line.heard = true;
+    return static_cast<uint8_t>(n);
 }
 
 void Sleep(uint16_t milliseconds) {
@@ -265,32 +301,46 @@ void Sleep(uint16_t milliseconds) {
 
 // One sleep for the whole remaining budget instead of a wake-up per poll: the budget keeps its
 // time (polls x nominal length), a silent line costs one wake-up, and an arriving byte ends the
-// sleep within the kernel's wake-up latency. Once input has come, the rest of the awaited bytes
-// cannot be there before the line has carried them: the wait sleeps that long (posix::TimeToCarry,
-// SleepOnTime) instead of waking for every byte as they trickle in, and waits on the port again
-// for any that are late. The polls charged are those the time slept stands for
-// (posix::PollsBeforeInput).
+// sleep within the kernel's wake-up latency. The awaited bytes cannot all be there before the
+// line has carried them (posix::TimeToCarry): once input has come, the wait sleeps that long
+// instead of waking for every byte as they trickle in. On a line that keeps pace, the first wait
+// after a write sleeps until the whole answer (the echo and what follows it) can be back before
+// it looks at all: it does not wake for the first byte, and what is still missing then is waited
+// for on the port, which wakes at the last byte itself rather than a timer's lateness after it.
+// Bytes that come later than the line allows are waited for on the port again. The polls charged
+// are those the time slept stands for (posix::PollsBeforeInput).
 uint32_t WaitIdlePolls(uint32_t port, IdlePoll poll, uint32_t polls, uint32_t awaitedBytes) {
     if (polls == 0) return 0;
     const long long nominal = posix::PollNanoseconds(poll);
     const long long start = MonotonicNanoseconds();
     const long long deadline = start + nominal * polls;
-    // No port, or a line that can no longer be waited on: nothing can arrive, so the rest of the
-    // budget is slept out in one go.
-    if (port == kNoPort || g_readFailed) {
+    // No port: nothing can arrive, and the budget is slept out as on a silent line.
+    if (port == kNoPort) {
         SleepFor(deadline - start);
         return polls;
     }
-    switch (WaitForInput(Descriptor(port), deadline)) {
+    // A line that has gone: waiting for it would only sleep out the budget. The wait ends at once
+    // and takes the whole budget, so that its caller ends with the code the budget's end gives.
+    if (g_line.gone) return polls;
+    const int fd = Descriptor(port);
+    const long long byte = g_line.byteNanoseconds;
+
+    if (!g_line.heard && g_line.keepsPace) {
+        SleepOnTime(std::min(deadline, g_line.writtenAt + posix::TimeToCarry(awaitedBytes, 0, byte)) - start);
+        // What has come is read first; a device that has not answered yet is waited for below.
+        if (BytesWaiting(fd) > 0) return posix::PollsBeforeInput(MonotonicNanoseconds() - start, nominal, polls);
+    }
+    switch (WaitForInput(fd, deadline)) {
     case PortWait::TimeUp: return polls;
-    case PortWait::LineGone: SleepFor(deadline - MonotonicNanoseconds()); return polls;
+    case PortWait::LineGone: g_line.gone = true; return polls;
     case PortWait::Input: break;
     }
     const long long now = MonotonicNanoseconds();
-    const int waiting = BytesWaiting(Descriptor(port));
+    const int waiting = BytesWaiting(fd);
+    if (!g_line.heard) g_line.keepsPace = posix::KeepsPace(now - g_line.writtenAt, waiting, byte);
     if (waiting >= 0)
-        SleepOnTime(std::min(deadline, now + posix::TimeToCarry(awaitedBytes, static_cast<uint32_t>(waiting),
-                                                                g_byteNanoseconds)) - now);
+        SleepOnTime(std::min(deadline, now + posix::TimeToCarry(awaitedBytes, static_cast<uint32_t>(waiting), byte)) -
+                    now);
     return posix::PollsBeforeInput(MonotonicNanoseconds() - start, nominal, polls);
 }
 

@@ -55,6 +55,14 @@ constexpr long long TimeToCarry(uint32_t awaited, uint32_t waiting, long long by
     return awaited > waiting ? (awaited - waiting) * byteNanoseconds : 0;
 }
 
+// Whether a line keeps pace with its rate, judged by the first input after a write: `waiting`
+// bytes there `sinceWrite` nanoseconds after the write began. A serial line cannot bring k bytes
+// back sooner than k byte times after the first went out; a pseudo-terminal brings the echo and
+// the answer at once, and a wait that slept for their byte times there would only be slower.
+constexpr bool KeepsPace(long long sinceWrite, int waiting, long long byteNanoseconds) {
+    return byteNanoseconds > 0 && waiting > 0 && waiting * byteNanoseconds <= sinceWrite;
+}
+
 // A write that cannot hand over any byte for this long (output stopped, nobody reading the other
 // end) gives up and reports what it handed over, instead of blocking for ever.
 constexpr int kWriteStallMilliseconds = 2000;

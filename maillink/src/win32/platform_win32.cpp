@@ -26,6 +26,13 @@ static_assert(offsetof(DCB, BaudRate) == 4 && offsetof(DCB, wReserved) == kFlagW
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;  // 15
 constexpr DWORD kInputQueue = 1024;
 
+// The last ReadFile failed. With the port's time-outs a read of a working port returns at once,
+// with or without bytes, and line errors do not abort it (fAbortOnError is off); a read that
+// fails means the device has gone (an unplugged USB adapter: ERROR_BAD_COMMAND,
+// ERROR_ACCESS_DENIED, ERROR_DEVICE_REMOVED, ERROR_OPERATION_ABORTED, as drivers differ), and
+// nothing will arrive to wait for.
+bool g_readFailed = false;
+
 // hComPort holds the low 32 bits of the handle; kernel handles are sign-extended 32-bit values,
 // so the way back sign-extends (0xFFFFFFFF becomes INVALID_HANDLE_VALUE again).
 HANDLE ToHandle(uint32_t port) {
@@ -89,6 +96,7 @@ void PurgeAndClose(uint32_t port) {
     HANDLE handle = ToHandle(port);
     ::PurgeComm(handle, kPurgeAll);
     ::CloseHandle(handle);
+    g_readFailed = false;
 }
 
 uint32_t Write(uint32_t port, const uint8_t *data, uint32_t len) {
@@ -101,8 +109,8 @@ uint32_t Write(uint32_t port, const uint8_t *data, uint32_t len) {
 uint8_t Read(uint32_t port, uint8_t *buffer, uint8_t count) {
     if (port == kNoPort || buffer == nullptr || count == 0) return 0;
     DWORD received = 0;
-    if (!::ReadFile(ToHandle(port), buffer, count, &received, nullptr)) return 0;
-    return static_cast<uint8_t>(received);
+    g_readFailed = !::ReadFile(ToHandle(port), buffer, count, &received, nullptr);
+    return g_readFailed ? 0 : static_cast<uint8_t>(received);
 }
 
 void Sleep(uint16_t milliseconds) {
@@ -110,8 +118,11 @@ void Sleep(uint16_t milliseconds) {
 }
 
 // On Windows an idle poll costs what the protocol's budgets were written for: one plain Sleep,
-// Sleep(0) in the echo wait, Sleep(1) and Sleep(5) in the acknowledge and reply waits.
-uint32_t WaitIdlePolls(uint32_t, IdlePoll poll, uint32_t, uint32_t) {
+// Sleep(0) in the echo wait, Sleep(1) and Sleep(5) in the acknowledge and reply waits. After a
+// read that failed the wait takes its whole budget at once instead: sleeping it out would only
+// freeze the window for up to ten seconds before the same result.
+uint32_t WaitIdlePolls(uint32_t, IdlePoll poll, uint32_t polls, uint32_t) {
+    if (g_readFailed) return polls;
     switch (poll) {
     case IdlePoll::EchoYield: ::Sleep(0); break;
     case IdlePoll::OneMillisecond: ::Sleep(1); break;

@@ -72,11 +72,14 @@ PosixServices::PosixServices(std::string executablePath) : executablePath_(std::
 
 // COM<n> resolves to a device exactly as it does for Maillink, and the device is opened the way
 // Maillink opens it (exclusive, non-blocking, no controlling tty), then closed. The mode text's
-// line part (9600,n,8,1) is fixed and valid, so there is nothing to check before the open.
+// line part (9600,n,8,1) is fixed and valid, so there is nothing to check before the open. The
+// kernel's console is no repeater's line: it is left out unopened, so that no Load sends mail
+// frames to it (relaycfg's port list leaves it alone by the same check).
 bool PosixServices::ProbeComPort(uint8_t n) {
     if (n == 0 || n > 9) return false;
     char path[PATH_MAX];
     if (!maillink::posix::ComPortDevicePath(n, path, sizeof path)) return false;
+    if (maillink::posix::IsSystemConsole(path)) return false;
     const int fd = maillink::posix::OpenExclusive(path);
     if (fd < 0) return false;
     maillink::posix::CloseExclusive(fd);
