@@ -64,7 +64,6 @@ public:
     // until PlugIn, which also restarts the device as Restart does.
     void Unplug() { unplugged_ = true; }
     void PlugIn();
-    bool Plugged() const { return !unplugged_; }
 
     // True once after a write mail changed the configuration memory.
     bool TakeMemoryWritten();

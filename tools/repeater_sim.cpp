@@ -465,11 +465,6 @@ void Simulator::PlugIn(const std::string &memoryFile) {
     s.device.PlugIn();
 }
 
-bool Simulator::IsPlugged() const {
-    std::lock_guard lock(impl_->mu);
-    return impl_->device.Plugged();
-}
-
 std::string Simulator::MemoryFile() const {
     std::lock_guard lock(impl_->mu);
     return impl_->memoryFile;

@@ -126,7 +126,6 @@ public:
     // which is then saved after every write mail in place of Options::memoryFile. Throws
     // std::runtime_error on a malformed file (and nothing changes).
     void PlugIn(const std::string &memoryFile);
-    bool IsPlugged() const;
     // The memory file written after every write mail: Options::memoryFile, or the last PlugIn's.
     std::string MemoryFile() const;
 

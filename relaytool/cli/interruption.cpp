@@ -22,6 +22,17 @@ StopTexts &Texts() {
     return texts;
 }
 
+// FinishingWriteLine in the parts between which the handler puts the port and the seconds.
+constexpr const char *kFinishingParts[] = {
+    "Stopping: finishing the write of ", ", about ",
+    " s (a second Ctrl-C stops at once, leaving the unit half-written)\n"};
+
+// The time left in whole seconds, at least one.
+unsigned SecondsLeft(unsigned milliseconds) {
+    const unsigned seconds = (milliseconds + 500) / 1000;
+    return seconds == 0 ? 1 : seconds;
+}
+
 void Say(const char *text) { WriteToStandardError(text, std::strlen(text)); }
 void Say(const std::string &text) { WriteToStandardError(text.data(), text.size()); }
 
@@ -60,6 +71,12 @@ void WriteShield::Update(std::chrono::milliseconds left, unsigned retries) {
 
 bool WriteShield::StopAsked() const { return g_stops.load() > 0; }
 
+std::string FinishingWriteLine(const std::string &port, std::chrono::milliseconds left) {
+    const unsigned milliseconds = left.count() < 0 ? 0u : static_cast<unsigned>(left.count());
+    return kFinishingParts[0] + port + kFinishingParts[1] +
+           std::to_string(SecondsLeft(milliseconds)) + kFinishingParts[2];
+}
+
 StopCounter::StopCounter() {
     g_stops = 0;
     g_counting = true;
@@ -83,13 +100,12 @@ void StopArrived() {
     const StopTexts &texts = Texts();
     char digits[12];
     if (g_stops.fetch_add(1) == 0) {
-        const unsigned seconds = (g_millisecondsLeft.load() + 500) / 1000;
         if (texts.lineOpen) Say("\n");
-        Say("Stopping: finishing the write of ");
+        Say(kFinishingParts[0]);
         Say(texts.port);
-        Say(", about ");
-        WriteToStandardError(digits, Decimal(seconds == 0 ? 1 : seconds, digits));
-        Say(" s (a second Ctrl-C stops at once, leaving the unit half-written)\n");
+        Say(kFinishingParts[1]);
+        WriteToStandardError(digits, Decimal(SecondsLeft(g_millisecondsLeft.load()), digits));
+        Say(kFinishingParts[2]);
         errno = savedErrno;
         return;
     }

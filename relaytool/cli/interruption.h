@@ -54,6 +54,11 @@ public:
     unsigned Count() const;
 };
 
+// The line the first stop during a write prints at once, with the write's time left:
+// "Stopping: finishing the write of COM1, about 2 s (a second Ctrl-C stops at once, leaving the
+// unit half-written)" and its line end. (A station run prints it for each station that writes.)
+std::string FinishingWriteLine(const std::string &port, std::chrono::milliseconds left);
+
 // The shared part of the platforms' handlers: a stop has arrived. Async-signal-safe. It returns
 // after the first stop and ends the process on the second (while a StopCounter stands it only
 // counts).

@@ -43,6 +43,25 @@ milliseconds WriteAndVerifyTime() {
     return SaveTimeLeft({TransferArea::InfoBlockRead, 0, 0, kInfoMails, false, 0});
 }
 
+std::string RestoreCommand(const std::string &portLabel, const std::string &backupPath) {
+    return "relaycfg restore --port " + ShellQuoted(portLabel) + " " + ShellQuoted(backupPath);
+}
+
+std::string RecoveryLines(const std::string &portLabel, const std::string &backupPath) {
+    if (backupPath.empty()) return "";
+    return "The repeater's previous image is saved in " + backupPath + ".\n" +
+           "Put it back with: " + RestoreCommand(portLabel, backupPath) + "\n";
+}
+
+std::string FinishedAfterStopLine(const std::string &portLabel) {
+    return "Stopped as asked, after the write of " + portLabel + " was finished and verified.\n";
+}
+
+std::string StoppedDuringWriteLine(const std::string &portLabel) {
+    return "Stopped during the write of " + portLabel +
+           ": the repeater may hold part of the new image.\n";
+}
+
 RepeaterSession::RepeaterSession(const std::string &portArgument, Console io, bool quiet)
     : io_(io), quiet_(quiet), port_(portArgument), meter_(io.err, io.liveProgress, !quiet) {
     PortSettings.PortNumber = port_.Number();
@@ -75,14 +94,7 @@ void RepeaterSession::TransferFailure(const char *prefix, int8_t code) {
     }
 }
 
-std::string RepeaterSession::RecoveryText() const {
-    if (backupPath_.empty()) return "";
-    return "The repeater's previous image is saved in " + backupPath_ + ".\n" +
-           "Put it back with: relaycfg restore --port " + ShellQuoted(port_.Label()) + " " +
-           ShellQuoted(backupPath_) + "\n";
-}
-
-void RepeaterSession::RecoveryHint() { Message() << RecoveryText(); }
+void RepeaterSession::RecoveryHint() { Message() << RecoveryLines(port_.Label(), backupPath_); }
 
 void RepeaterSession::RecordStopIn(AppendFile &log, StopLine line) {
     stopLog_ = &log;
@@ -92,8 +104,7 @@ void RepeaterSession::RecordStopIn(AppendFile &log, StopLine line) {
 int RepeaterSession::Finish(int code) {
     if (!interrupted_) return code;
     if (code == kExitOk) {
-        Message() << "Stopped as asked, after the write of " << port_.Label()
-                  << " was finished and verified.\n";
+        Message() << FinishedAfterStopLine(port_.Label());
         RecoveryHint();
     }
     return kExitInterrupted;
@@ -140,8 +151,7 @@ int RepeaterSession::WriteAndVerify(const Image &image) {
     StopTexts texts;
     texts.port = port_.Label();
     texts.lineOpen = meter_.CountsInPlace();
-    texts.stopped = "Stopped during the write of " + port_.Label() +
-                    ": the repeater may hold part of the new image.\n" + RecoveryText();
+    texts.stopped = StoppedDuringWriteLine(port_.Label()) + RecoveryLines(port_.Label(), backupPath_);
     if (stopLog_ != nullptr && stopLine_) {
         texts.log = stopLog_;
         texts.logLine = stopLine_(backupPath_);

@@ -23,6 +23,15 @@ struct TransferProgress;
 // About how long WriteAndVerify takes at 9600 baud, for the time a stop waits.
 std::chrono::milliseconds WriteAndVerifyTime();
 
+// What relaycfg says of a unit whose write failed or was stopped, at one port or at a station:
+// the command that puts its automatic backup back, the lines that name the backup and that
+// command ("" without a backup), and the line after a stop (the write finished and verified, or
+// stopped at once). Each line ends with its line end.
+std::string RestoreCommand(const std::string &portLabel, const std::string &backupPath);
+std::string RecoveryLines(const std::string &portLabel, const std::string &backupPath);
+std::string FinishedAfterStopLine(const std::string &portLabel);
+std::string StoppedDuringWriteLine(const std::string &portLabel);
+
 class RepeaterSession {
 public:
     // Binds the port (throws UsageError for a malformed --port) and watches the transfers.
@@ -69,7 +78,6 @@ public:
 private:
     void Watch(const TransferProgress &progress);
     void TransferFailure(const char *prefix, int8_t code);
-    std::string RecoveryText() const;
     void RecoveryHint();
 
     Console io_;

@@ -51,11 +51,6 @@ bool StationQueue::AllDone() const {
     });
 }
 
-bool StationQueue::AnyPending() const {
-    return std::any_of(entries_.begin(), entries_.end(),
-                       [](const Entry &e) { return e.state == State::Pending; });
-}
-
 std::vector<std::string> StationQueue::NotDone() const {
     std::vector<std::string> names;
     for (const Entry &e : entries_)

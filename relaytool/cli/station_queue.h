@@ -18,13 +18,10 @@ bool HoldsEntry(const std::array<uint8_t, layout::kImageSize> &image, const Plan
 
 class StationQueue {
 public:
-    enum class State { Pending, Writing, Written, Held };
-
     explicit StationQueue(std::vector<const PlannedUnit *> units);
 
     std::size_t Size() const { return entries_.size(); }
     const PlannedUnit &Unit(std::size_t entry) const { return *entries_[entry].unit; }
-    State StateOf(std::size_t entry) const { return entries_[entry].state; }
 
     // The entry the image holds already, if any (whatever its state).
     std::optional<std::size_t> HeldBy(const std::array<uint8_t, layout::kImageSize> &image) const;
@@ -38,11 +35,11 @@ public:
 
     // Every entry written or held.
     bool AllDone() const;
-    bool AnyPending() const;
     // The names of the entries neither written nor held, in the queue's order.
     std::vector<std::string> NotDone() const;
 
 private:
+    enum class State { Pending, Writing, Written, Held };
     struct Entry {
         const PlannedUnit *unit;
         State state = State::Pending;

@@ -58,15 +58,6 @@ struct Station {
 
 std::string Quoted(const std::string &name) { return "\"" + name + "\""; }
 
-// Where a unit's previous image is and the command that puts it back, as a write that failed or
-// was stopped names them.
-std::string RecoveryLines(const std::string &port, const std::string &backup) {
-    if (backup.empty()) return "";
-    return "The repeater's previous image is saved in " + backup + ".\n" +
-           "Put it back with: relaycfg restore --port " + ShellQuoted(port) + " " +
-           ShellQuoted(backup) + "\n";
-}
-
 std::string Duration(double seconds) {
     char text[48];
     if (seconds < 120)
@@ -238,8 +229,7 @@ void StationRun::Failed(Station &s, int code, const std::string &text, unsigned 
         io_.out << "nothing was written\n";
     else
         io_.out << "previous image in " << s.backup
-                << "; put it back with: relaycfg restore --port " << ShellQuoted(s.label) << ' '
-                << ShellQuoted(s.backup) << '\n';
+                << "; put it back with: " << RestoreCommand(s.label, s.backup) << '\n';
     io_.out << std::flush;
     Log(s, entry, "failed: " + text, s.backup, "", retries);
     OfferFreedEntry();
@@ -259,9 +249,8 @@ void StationRun::OnOutcome(Station &s, const WorkerReport &r) {
             << " written and verified; label it and disconnect it\n"
             << std::flush;
     if (end_ == End::Interrupted) {
-        io_.err << "Stopped as asked, after the write of " << s.label
-                << " was finished and verified.\n"
-                << RecoveryLines(s.label, s.backup) << std::flush;
+        io_.err << FinishedAfterStopLine(s.label) << RecoveryLines(s.label, s.backup)
+                << std::flush;
     }
     Log(s, entry, "written", s.backup, r.text, r.retries);
     if (queue_.AllDone()) StopStations(End::Done);
@@ -346,10 +335,8 @@ void StationRun::StopStations(End why) {
         writing += (writing.empty() ? "" : ", ") + s->label;
         if (why == End::Interrupted) {
             const auto left = WriteAndVerifyTime() - (Clock::now() - s->writeStart);
-            const long seconds =
-                std::max(1L, long(std::lround(std::chrono::duration<double>(left).count())));
-            io_.err << "Stopping: finishing the write of " << s->label << ", about " << seconds
-                    << " s (a second Ctrl-C stops at once, leaving the unit half-written)\n";
+            io_.err << FinishingWriteLine(s->label,
+                                          std::chrono::duration_cast<milliseconds>(left));
         }
     }
     if (!writing.empty() && why != End::Interrupted)
@@ -363,9 +350,7 @@ void StationRun::StopWritesAtOnce() {
         s->worker->Kill();
         s->cutShort = true;
         ++failed_;
-        io_.err << "Stopped during the write of " << s->label
-                << ": the repeater may hold part of the new image.\n"
-                << RecoveryLines(s->label, s->backup);
+        io_.err << StoppedDuringWriteLine(s->label) << RecoveryLines(s->label, s->backup);
         Log(*s, *s->entry, "failed: stopped during the write", s->backup, "", 0);
         s->entry.reset();
     }

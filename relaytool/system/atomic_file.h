@@ -20,14 +20,12 @@ FileRead ReadWholeFile(const std::string &path, std::string &content, std::strin
                        std::size_t maxSize = static_cast<std::size_t>(-1));
 
 struct AtomicWrite {
-    bool replace = true;    // false: only create; an existing file is left alone (existed set)
     unsigned newMode = 0666;  // permissions of a new file (before the umask)
 };
 
 struct WriteResult {
     bool ok = false;
-    bool existed = false;  // replace was false and the file exists
-    std::string error;     // "<path>: <reason>" when not ok
+    std::string error;  // "<path>: <reason>" when not ok
 };
 
 // Writes content to path as a whole (see above).

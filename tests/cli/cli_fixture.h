@@ -31,6 +31,23 @@ inline std::vector<std::string> Lines(const std::string &text) {
     return lines;
 }
 
+// How often part stands in text.
+inline std::size_t Count(const std::string &text, const std::string &part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// Write mails (FF FF 4D 02 0E 3B ...) among the bytes a host sent a simulated repeater.
+inline unsigned WriteMailsIn(const Bytes &sent) {
+    const Bytes head = {0xFF, 0xFF, 0x4D, 0x02, 0x0E, 0x3B};
+    unsigned count = 0;
+    for (auto it = sent.begin();
+         (it = std::search(it, sent.end(), head.begin(), head.end())) != sent.end(); ++it)
+        ++count;
+    return count;
+}
+
 struct CliRun {
     int code = -1;
     std::string out;
@@ -85,16 +102,7 @@ protected:
         sim_.SetInfo(info);
     }
 
-    // Write mails (FF FF 4D 02 0E 3B ...) among the bytes the host sent.
-    unsigned WriteMailsSent() const {
-        const Bytes sent = sim_.Received();
-        const Bytes head = {0xFF, 0xFF, 0x4D, 0x02, 0x0E, 0x3B};
-        unsigned count = 0;
-        for (auto it = sent.begin();
-             (it = std::search(it, sent.end(), head.begin(), head.end())) != sent.end(); ++it)
-            ++count;
-        return count;
-    }
+    unsigned WriteMailsSent() const { return WriteMailsIn(sim_.Received()); }
 
     std::vector<std::string> AutomaticBackups() const {
         std::vector<std::string> files;

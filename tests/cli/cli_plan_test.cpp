@@ -51,12 +51,6 @@ private:
     std::size_t next_ = 0;
 };
 
-std::size_t Count(const std::string &text, const std::string &part) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 TEST(PlanPrompt, EnterGoesSSkipsQStopsAnythingElseAsksAgain) {
     struct Case {
         const char *name;

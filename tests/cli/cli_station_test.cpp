@@ -40,13 +40,6 @@ Planned PlannedFor(const std::string &name) {
     return {{0x02, 0x5A, 0x3C, 0x81, 0x44}, 6};
 }
 
-std::size_t Count(const std::string &text, const std::string &part) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
-
 // The worker that relaycfg started for a port: a child process "relaycfg --station-worker PORT".
 pid_t WorkerOf(pid_t parent, const std::string &port) {
     std::ifstream children("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) +
@@ -123,15 +116,7 @@ protected:
         return std::regex_search(out, m, failed) ? m[1].str() : "";
     }
 
-    unsigned WriteMails(unsigned com) const {
-        const Bytes sent = sims_[com - 1]->Received();
-        const Bytes head = {0xFF, 0xFF, 0x4D, 0x02, 0x0E, 0x3B};
-        unsigned n = 0;
-        for (auto it = sent.begin();
-             (it = std::search(it, sent.end(), head.begin(), head.end())) != sent.end(); ++it)
-            ++n;
-        return n;
-    }
+    unsigned WriteMails(unsigned com) const { return WriteMailsIn(sims_[com - 1]->Received()); }
 
     static void ExpectProgrammed(const Bytes &config, const std::string &name) {
         SCOPED_TRACE(name);

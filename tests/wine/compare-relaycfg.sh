@@ -20,24 +20,14 @@ what=$3
 
 win_program="$WIN_BUILD/bin/relaycfg.exe"
 linux_program="$NATIVE_BUILD/relaytool/cli/relaycfg"
-for p in "$win_program" "$linux_program" "$NATIVE_BUILD/tools/repeater-sim"; do
-  [ -f "$p" ] || { wine_log "$p is not built"; exit 1; }
-done
+wine_require "$win_program" "$linux_program" "$NATIVE_BUILD/tools/repeater-sim"
 
-failures=0
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    echo "same:      $1"
-  else
-    echo "DIFFERENT: $1"; echo "  Linux:   $2"; echo "  Windows: $3"
-    failures=$((failures + 1))
-  fi
-}
+# check's EXPECTED is Linux's where the two programs are compared.
 check_files() {  # check_files NAME LINUX_FILE WINDOWS_FILE
   if cmp -s "$2" "$3"; then
-    echo "same:      $1"
+    echo "as expected: $1"
   else
-    echo "DIFFERENT: $1"; diff -u "$2" "$3" | sed 's/^/  /' || true
+    echo "DIFFERENT:   $1"; diff -u "$2" "$3" | sed 's/^/  /' || true
     failures=$((failures + 1))
   fi
 }
@@ -124,7 +114,7 @@ PLAN
       check_files "$name: standard $stream" "$RUN_DIR/$name.linux.$stream.txt" "$RUN_DIR/$name.windows.$stream.txt"
     done
   done
-  if [ "$failures" -ne 0 ]; then exit 1; fi
+  wine_checks_done
   exit 0
 fi
 
@@ -223,7 +213,4 @@ case $what in
     ;;
   *) wine_log "unknown comparison $what"; exit 2 ;;
 esac
-if [ "$failures" -ne 0 ]; then
-  for f in "$RUN_DIR"/*.err; do [ -s "$f" ] && { echo "--- $(basename "$f")"; cat "$f"; }; done
-  exit 1
-fi
+wine_checks_done "$RUN_DIR"/*.err

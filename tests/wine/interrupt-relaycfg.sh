@@ -18,23 +18,7 @@ wine_env_init "$1" "$2"
 
 win_program="$WIN_BUILD/bin/relaycfg.exe"
 linux_program="$NATIVE_BUILD/relaytool/cli/relaycfg"
-for p in "$win_program" "$linux_program" "$NATIVE_BUILD/tools/repeater-sim"; do
-  [ -f "$p" ] || { wine_log "$p is not built"; exit 1; }
-done
-
-failures=0
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    echo "as expected: $1"
-  else
-    echo "DIFFERENT:   $1"; echo "  expected: $2"; echo "  actual:   $3"
-    failures=$((failures + 1))
-  fi
-}
-contains() {  # contains NAME FILE TEXT
-  if tr -d '\r' <"$2" | grep -qF -- "$3"; then echo "as expected: $1"; else
-    echo "MISSING:     $1: \"$3\" in $(basename "$2")"; failures=$((failures + 1)); fi
-}
+wine_require "$win_program" "$linux_program" "$NATIVE_BUILD/tools/repeater-sim"
 
 cat >"$RUN_DIR/site.toml" <<'PLAN'
 [base]
@@ -127,7 +111,4 @@ rc=0
 wine_run "$RUN_DIR/nul-restore.out" "$RUN_DIR/nul-restore.err" "$win_program" restore --port COM1 NUL || rc=$?
 check "restore NUL: exit code" 6 "$rc"
 
-if [ "$failures" -ne 0 ]; then
-  for f in "$RUN_DIR"/*.err; do [ -s "$f" ] && { echo "--- $(basename "$f")"; cat "$f"; }; done
-  exit 1
-fi
+wine_checks_done "$RUN_DIR"/*.err

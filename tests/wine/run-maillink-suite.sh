@@ -19,7 +19,7 @@ wine_env_init "$1" "$2"
 shift 2
 
 program="$WIN_BUILD/bin/maillink_tests.exe"
-[ -f "$program" ] || { wine_log "$program is not built"; exit 1; }
+wine_require "$program"
 [ -x "$NATIVE_BUILD/tools/repeater-sim" ] || { wine_log "no repeater-sim in $NATIVE_BUILD (build the Linux side first)"; exit 1; }
 
 relay_start 3

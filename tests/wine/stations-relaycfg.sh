@@ -17,20 +17,7 @@ source "$here/wine_env.sh"
 wine_env_init "$1" "$2"
 
 win_program="$WIN_BUILD/bin/relaycfg.exe"
-for p in "$win_program" "$NATIVE_BUILD/tools/repeater-sim"; do
-  [ -f "$p" ] || { wine_log "$p is not built"; exit 1; }
-done
-
-failures=0
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    echo "as expected: $1"
-  else
-    echo "DIFFERENT:   $1"; echo "  expected: $2"; echo "  actual:   $3"
-    failures=$((failures + 1))
-  fi
-}
-count() { tr -d '\r' <"$1" | grep -cF -- "$2" || true; }  # count FILE TEXT: lines holding TEXT
+wine_require "$win_program" "$NATIVE_BUILD/tools/repeater-sim"
 wait_for() {  # wait_for FILE TEXT N: until FILE has N lines holding TEXT (60 s at most)
   local i
   for i in $(seq 1 1200); do [ "$(count "$1" "$2")" -ge "$3" ] && return 0; sleep 0.05; done
@@ -137,7 +124,4 @@ check "once: both units hold their entries' RPNs" "01 02" \
 check "twice: both stopped at once" 2 "$(count "$RUN_DIR/twice.err" ': the repeater may hold part of the new image.')"
 check "twice: both logged as stopped" 2 "$(count "$RUN_DIR/twice.csv" ',failed: stopped during the write,')"
 
-if [ "$failures" -ne 0 ]; then
-  for f in "$RUN_DIR"/*.err "$RUN_DIR"/*.out; do [ -s "$f" ] && { echo "--- $(basename "$f")"; cat "$f"; }; done
-  exit 1
-fi
+wine_checks_done "$RUN_DIR"/*.err "$RUN_DIR"/*.out

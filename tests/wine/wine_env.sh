@@ -115,6 +115,38 @@ wait_for_path() {
   wine_log "$1 did not appear"; exit 1
 }
 
+# wine_require FILE...: the programs a script runs; one that is not built ends the script.
+wine_require() {
+  local p
+  for p in "$@"; do
+    [ -f "$p" ] || { wine_log "$p is not built"; exit 1; }
+  done
+}
+
+# The checks of the scripts that compare what the programs did with what they should have done
+# (for relaycfg.exe often what the Linux relaycfg did): one line each, failures counts those that
+# failed, wine_checks_done ends the script on a failure.
+failures=0
+check() {  # check NAME EXPECTED ACTUAL
+  if [ "$2" == "$3" ]; then
+    echo "as expected: $1"
+  else
+    echo "DIFFERENT:   $1"; echo "  expected: $2"; echo "  actual:   $3"
+    failures=$((failures + 1))
+  fi
+}
+contains() {  # contains NAME FILE TEXT: a line of FILE holds TEXT (CR LF read as LF)
+  if tr -d '\r' <"$2" | grep -qF -- "$3"; then echo "as expected: $1"; else
+    echo "MISSING:     $1: \"$3\" in $(basename "$2")"; failures=$((failures + 1)); fi
+}
+count() { tr -d '\r' <"$1" | grep -cF -- "$2" || true; }  # count FILE TEXT: lines holding TEXT
+wine_checks_done() {  # wine_checks_done FILE...: on a failure, the files that are not empty, and exit 1
+  [ "$failures" -eq 0 ] && return 0
+  local f
+  for f in "$@"; do [ -s "$f" ] && { echo "--- $(basename "$f")"; cat "$f"; }; done
+  exit 1
+}
+
 # wine_run OUT ERR PROGRAM ARGS...: runs a Windows program with its output in files; its exit code.
 wine_run() {
   local out=$1 err=$2; shift 2

@@ -96,11 +96,6 @@ WriteResult WriteFileAtomically(const std::string &path, const std::string &cont
     const std::string target = WriteTarget(path);
     struct stat info {};
     const bool exists = ::stat(target.c_str(), &info) == 0;
-    if (exists && !how.replace) {
-        result.existed = true;
-        result.error = Reason(path, EEXIST);
-        return result;
-    }
     if (exists && !S_ISREG(info.st_mode)) {
         result.error = path + ": not a regular file";
         return result;
@@ -114,7 +109,7 @@ WriteResult WriteFileAtomically(const std::string &path, const std::string &cont
 
     std::string tempPath;
     const int fd = CreateTemporaryBeside(target, how.newMode, tempPath);
-    if (fd < 0 && exists && how.replace && (errno == EACCES || errno == EPERM)) {
+    if (fd < 0 && exists && (errno == EACCES || errno == EPERM)) {
         // A folder that takes no new files can still hold a file that may be written (prepared by
         // an administrator): it is rewritten in place, the one way left to change it.
         result.ok = WriteInPlace(target, content);
@@ -134,13 +129,10 @@ WriteResult WriteFileAtomically(const std::string &path, const std::string &cont
         failure = errno;
     }
     if (ok) {
-        // link() refuses an existing name, which rename() would silently replace.
-        ok = how.replace ? ::rename(tempPath.c_str(), target.c_str()) == 0
-                         : ::link(tempPath.c_str(), target.c_str()) == 0;
+        ok = ::rename(tempPath.c_str(), target.c_str()) == 0;
         failure = errno;
-        if (!ok && !how.replace && failure == EEXIST) result.existed = true;
     }
-    if (!ok || !how.replace) ::unlink(tempPath.c_str());
+    if (!ok) ::unlink(tempPath.c_str());
     result.ok = ok;
     if (!ok) result.error = Reason(path, failure);
     return result;

@@ -72,7 +72,7 @@ bool WriteTextFile(const std::string &path, const std::string &text, bool replac
     if (errorIsExists) *errorIsExists = false;
     if (!replace) return CreateNew(path, text, error, errorIsExists);
     // The file is readable by its owner only when new: it describes a device.
-    const WriteResult result = WriteFileAtomically(path, text, AtomicWrite{true, 0600});
+    const WriteResult result = WriteFileAtomically(path, text, AtomicWrite{0600});
     if (!result.ok) error = result.error;
     return result.ok;
 }
