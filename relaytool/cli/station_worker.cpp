@@ -96,13 +96,17 @@ std::optional<StationOrder> Worker::NextOrder(milliseconds wait) {
     return order;
 }
 
+// The orders that are waiting are read even when the time is up already: a probe of a silent
+// line can take longer than the probe interval (its echo budget, and a retry), and a stop must
+// never wait behind the probes.
 bool Worker::IdleUntil(Clock::time_point until) {
-    while (!stop_) {
-        const auto left = std::chrono::duration_cast<milliseconds>(until - Clock::now());
-        if (left.count() <= 0) break;
-        NextOrder(left);  // nothing but a stop is expected now
+    for (;;) {
+        const milliseconds left = std::max(
+            milliseconds(0), std::chrono::duration_cast<milliseconds>(until - Clock::now()));
+        const bool ordered = NextOrder(left).has_value();  // nothing but a stop is expected now
+        if (stop_) return false;
+        if (!ordered && left.count() == 0) return true;
     }
-    return !stop_;
 }
 
 bool Worker::WaitForUnit() {

@@ -63,9 +63,7 @@ stopped_run() {
     for i in $(seq 1 100); do grep -q 'Stopping: ' "$base.err" && break; sleep 0.02; done
     kill -INT "$WINE_PID"
   fi
-  timeout 60 tail --pid="$WINE_PID" -f /dev/null || true
-  wait "$WINE_PID" || rc=$?
-  WINE_PID=
+  wine_wait 60 || rc=$?
   echo "$rc" >"$base.rc"
   sim_stop_all
 }

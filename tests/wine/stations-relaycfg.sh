@@ -56,32 +56,31 @@ start_run() {
   rm -rf $backups
   for n in 1 2; do
     sim_start "$n" "$base.first$n.mem" --unplugged --control "$base.ctl$n"
-    while [ ! -p "$base.ctl$n" ]; do sleep 0.01; done
+    wait_for_path "$base.ctl$n"
   done
   mkfifo "$base.in"
   wine "$win_program" plan apply "$(wine_path "$RUN_DIR/site.toml")" --all --port COM1 --port COM2 \
     --log "$(wine_path "$base.csv")" <"$base.in" >"$base.out" 2>"$base.err" 9>&- &
   WINE_PID=$!
-  exec 8>"$base.in"
+  exec 8<>"$base.in"  # read and write: never blocks, whatever Wine has opened yet
 }
 # end_run NAME: its exit code in NAME.rc, the simulators stopped (their memory files saved).
 end_run() {
   local base="$RUN_DIR/$1" rc=0
-  timeout 120 tail --pid="$WINE_PID" -f /dev/null || true
-  wait "$WINE_PID" || rc=$?
-  WINE_PID=
+  wine_wait 120 || rc=$?
   exec 8>&-
   echo "$rc" >"$base.rc"
   sim_stop_all
 }
-plug() { echo "plug $RUN_DIR/$2" >"$RUN_DIR/$1"; }
+control() { timeout 10 bash -c 'echo "$1" >"$2"' control "$2" "$RUN_DIR/$1"; }  # control FIFO LINE
+plug() { control "$1" "plug $RUN_DIR/$2"; }
 
 echo "relaycfg.exe at two stations under Wine:"
 start_run all
 plug all.ctl1 u1.mem
 plug all.ctl2 u2.mem
 wait_for "$RUN_DIR/all.out" "written and verified; label it and disconnect it" 2
-echo unplug >"$RUN_DIR/all.ctl2"
+control all.ctl2 unplug
 plug all.ctl1 u3.mem  # swapped faster than the station asks its line
 end_run all
 check "all: exit code" 0 "$(cat "$RUN_DIR/all.rc")"

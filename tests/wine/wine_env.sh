@@ -45,6 +45,10 @@ wine_env_init() {
 
   wine_prepare_prefix
   rm -f "$PORT_DIR"/COM*
+  # A wineserver still running holds this run's lock no more: it is left from a run that was
+  # killed before its cleanup (a test's time-out), and would refuse the one started here.
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
   # (Long-lived processes do not inherit the lock's descriptor: it ends with this script.)
   wineserver -p >"$RUN_DIR/wineserver.log" 2>&1 9>&-
   # Below the ephemeral port range (32768 on), where outgoing connections take their ports.
@@ -157,6 +161,19 @@ wine_run() {
   wait "$WINE_PID" || rc=$?
   WINE_PID=
   [ "$rc" -eq 124 ] && wine_log "$(basename "$1") did not end within $WINE_RUN_TIMEOUT s"
+  return "$rc"
+}
+
+# wine_wait SECONDS: waits for the Windows program started in the background as WINE_PID, and
+# kills it when it has not ended by then; its exit code (137 when killed).
+wine_wait() {
+  local rc=0
+  if ! timeout "$1" tail --pid="$WINE_PID" -f /dev/null; then
+    wine_log "the Windows program did not end within $1 s"
+    kill -KILL "$WINE_PID" 2>/dev/null || true
+  fi
+  wait "$WINE_PID" || rc=$?
+  WINE_PID=
   return "$rc"
 }
 
