@@ -45,8 +45,8 @@ wine_env_init() {
 
   wine_prepare_prefix
   rm -f "$PORT_DIR"/COM*
-  # A wineserver still running holds this run's lock no more: it is left from a run that was
-  # killed before its cleanup (a test's time-out), and would refuse the one started here.
+  # A wineserver still running here was left by a run killed before its cleanup (at a test's
+  # time-out): this run holds the lock, so no other run uses it, and it would refuse the new one.
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
   # (Long-lived processes do not inherit the lock's descriptor: it ends with this script.)
